@@ -1,0 +1,36 @@
+# pelmix_test(<name> SOURCES ... [LIBS ...] [SERIAL] [TIMEOUT s])
+# One GoogleTest executable, registered as one CTest test named after the tree
+# ("native.", "asan." or "win32." in front), so the three trees can share one summary.
+# In the Win32 tree CTest runs it through the Wine harness (the emulator).
+find_package(GTest REQUIRED)
+
+function(pelmix_test name)
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${PELMIX_TEST_PREFIX}${name} COMMAND ${name} --gtest_brief=1
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_SERIAL)
+    set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+endfunction()
+
+# pelmix_pytest(<name> <file.py> [SERIAL]): a Python test of the real pelmix.exe under Wine.
+function(pelmix_pytest name file)
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "" ${ARGN})
+  add_test(NAME ${PELMIX_TEST_PREFIX}${name}
+           COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_e2e.py ${CMAKE_CURRENT_SOURCE_DIR}/${file}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "PELMIX_EXE=$<TARGET_FILE:pelmix>;PELMIX_PROBE=$<TARGET_FILE:probe>;PELMIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PELMIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(T_SERIAL)
+    set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES RUN_SERIAL TRUE)
+  endif()
+endfunction()

@@ -1,0 +1,23 @@
+# Cross-compiles for 32-bit Windows with MinGW-w64 (posix threads) and runs the results
+# under the project's Wine harness.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
+set(CMAKE_ASM_NASM_COMPILER nasm)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# One self-contained exe: no libgcc/libstdc++/winpthread DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+if(NOT PELMIX_NO_EMULATOR)
+  get_filename_component(_pelmix_top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${_pelmix_top}/scripts/wine-run.sh")
+endif()

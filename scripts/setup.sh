@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Installs everything Pelmix needs to build, run and test, from Debian packages only.
+# Safe to run again: installed packages are skipped, and the i686 libraries are built
+# once and cached under the build folder.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${PELMIX_BUILD:-$top/build}
+deps=${PELMIX_DEPS:-$build/deps}
+mkdir -p "$deps"
+
+log() { printf '[setup] %s\n' "$*" >&2; }
+
+packages=(
+  cmake ninja-build make pkg-config dpkg-dev
+  g++ clang libclang-rt-14-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  nasm
+  wine wine32:i386
+  xvfb xdotool x11-utils x11-apps imagemagick
+  fonts-ipafont-gothic fonts-ipafont-mincho locales
+  googletest libgtest-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
+  python3 python3-pyftpdlib python3-pytest
+)
+
+missing_packages() {
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+  done
+}
+
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  log "adding the i386 architecture (wine32)"
+  dpkg --add-architecture i386
+  rm -f "$deps/.apt-updated"
+fi
+if [ -n "$(missing_packages)" ]; then
+  if [ ! -f "$deps/.apt-updated" ] || [ -n "$(find "$deps/.apt-updated" -mmin +600 2>/dev/null)" ]; then
+    log "apt-get update"
+    apt-get update -qq
+    touch "$deps/.apt-updated"
+  fi
+  # shellcheck disable=SC2046
+  log "installing: $(missing_packages | tr '\n' ' ')"
+  apt-get install -y -qq --no-install-recommends $(missing_packages) >/dev/null
+fi
+
+# Wine takes its ANSI code page from the locale; 932 needs ja_JP.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  log "generating the ja_JP.UTF-8 locale"
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+
+# Debian's own source packages, fetched through a source list of our own so that the
+# system's package sources stay as they were. The archive addresses are the ones the
+# system already uses.
+own_apt=$deps/apt
+fetch_source() { # name -> unpacked folder on stdout
+  local name=$1 dir
+  dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" 2>/dev/null | head -n 1)
+  if [ -z "$dir" ]; then
+    mkdir -p "$own_apt/lists/partial" "$own_apt/parts" "$deps/src"
+    if [ ! -f "$own_apt/sources.list" ]; then
+      : > "$own_apt/sources.list"
+      if [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' /etc/apt/sources.list >> "$own_apt/sources.list"
+      fi
+      for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        sed 's/^Types:.*/Types: deb-src/' "$f" > "$own_apt/parts/$(basename "$f")"
+      done
+      for f in /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f" >> "$own_apt/sources.list"
+      done
+    fi
+    local opts=(-o "Dir::Etc::SourceList=$own_apt/sources.list" -o "Dir::Etc::SourceParts=$own_apt/parts"
+                -o "Dir::State::Lists=$own_apt/lists" -o "APT::Sandbox::User=root")
+    if [ ! -f "$own_apt/.updated" ]; then
+      log "fetching the source package index"
+      apt-get "${opts[@]}" update -qq >/dev/null
+      touch "$own_apt/.updated"
+    fi
+    log "fetching Debian's source of $name"
+    (cd "$deps/src" && apt-get "${opts[@]}" source -qq "$name" >/dev/null)
+    dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+  fi
+  echo "$dir"
+}
+
+toolchain=$top/cmake/mingw-i686.cmake
+prefix=$deps/i686
+
+if [ ! -f "$prefix/lib/libjpeg.a" ] || [ ! -f "$prefix/bin/cjpeg.exe" ]; then
+  src=$(fetch_source libjpeg-turbo)
+  log "building libjpeg-turbo for i686 (static, with SIMD) from $src"
+  rm -rf "$deps/build-jpeg"
+  cmake -S "$src" -B "$deps/build-jpeg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
+    -DWITH_JPEG8=OFF -DCMAKE_SYSTEM_PROCESSOR=i686 >/dev/null
+  cmake --build "$deps/build-jpeg" >/dev/null
+  cmake --install "$deps/build-jpeg" >/dev/null
+  cp "$deps/build-jpeg/cjpeg-static.exe" "$prefix/bin/cjpeg.exe" 2>/dev/null || true
+fi
+
+if [ ! -f "$prefix/lib/libgtest.a" ]; then
+  src=/usr/src/googletest   # Debian's googletest package ships its sources here
+  log "building GoogleTest for i686 from $src"
+  rm -rf "$deps/build-gtest"
+  cmake -S "$src" -B "$deps/build-gtest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$deps/build-gtest" >/dev/null
+  cmake --install "$deps/build-gtest" >/dev/null
+fi
+
+log "ready"

@@ -1,0 +1,42 @@
+// The one accessor of the settings file. Every access selects a key and then reads
+// or writes it; nothing is cached, so a change on disk is seen at the next read.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class SettingsStore {
+public:
+    SettingsStore& SelectKey(const char* name);
+    const std::string& GetString(const char* defaultValue);  // at most 255 characters
+    int32_t GetInt(int32_t defaultValue);
+    void WriteString(const char* value);
+    void WriteInt(int32_t value);
+
+    std::string filePath = "win.ini";
+    std::string sectionName = "SETTING";
+    std::string keyName = "key";
+    std::string lastResult;
+};
+
+extern SettingsStore g_settings;
+
+// The ten keys and their defaults, named once so that every reader uses the same default.
+struct StringSetting { const char* key; const char* defaultValue; };
+struct IntSetting { const char* key; int32_t defaultValue; };
+
+namespace Setting {
+constexpr StringSetting st{"st", "pc"};
+constexpr StringSetting msg{"msg", "[%y/%m/%d %H:%M]"};
+constexpr StringSetting localDir{"local_dir", "."};
+constexpr StringSetting server{"server", ""};
+constexpr StringSetting id{"id", ""};
+constexpr StringSetting pass{"pass", ""};
+constexpr StringSetting dutJpg{"dut_jpg", ""};
+constexpr StringSetting dir{"dir", ""};
+constexpr IntSetting jpegQ{"jpeg_q", 75};
+constexpr IntSetting timer{"timer", 60};
+}  // namespace Setting
+
+// Reads one setting with its own default (a copy: the store's buffer is reused).
+std::string ReadSetting(const StringSetting& setting);
+int32_t ReadSetting(const IntSetting& setting);
