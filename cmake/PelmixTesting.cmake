@@ -23,13 +23,14 @@ endfunction()
 function(pelmix_pytest name file)
   cmake_parse_arguments(T "SERIAL" "TIMEOUT" "" ${ARGN})
   add_test(NAME ${PELMIX_TEST_PREFIX}${name}
-           COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/e2e/run_e2e.py ${CMAKE_CURRENT_SOURCE_DIR}/${file}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-harness.sh /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   ${CMAKE_CURRENT_SOURCE_DIR}/${file}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "PELMIX_EXE=$<TARGET_FILE:pelmix>;PELMIX_PROBE=$<TARGET_FILE:probe>;PELMIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PELMIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "PELMIX_EXE=$<TARGET_FILE:pelmix>;PELMIX_PROBE=$<TARGET_FILE:probe>;PELMIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};PELMIX_BINARY_DIR=${CMAKE_BINARY_DIR};PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/e2e;PYTHONDONTWRITEBYTECODE=1")
   if(T_SERIAL)
     set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES RUN_SERIAL TRUE)
   endif()

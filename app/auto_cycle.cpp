@@ -1,0 +1,5 @@
+// Placeholder until the automatic mode lands.
+#include "auto_cycle.h"
+
+void OnAutoCommand() {}
+void OnCycleTick() {}
