@@ -1,0 +1,75 @@
+// DibImage::SaveJpeg: the packed DIB as a baseline JPEG file through libjpeg.
+#include "dib_image.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include "dib_rows.h"
+
+namespace {
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;  // first: the library hands back a pointer to it
+    jmp_buf escape;
+};
+
+void ReturnToSaveJpeg(j_common_ptr cinfo)
+{
+    longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->escape, 1);
+}
+
+// A windowed program has nowhere to show the library's messages.
+void DiscardMessage(j_common_ptr) {}
+
+// A library error longjmps back here, so this function holds only plain locals.
+bool Compress(FILE* file, const DibRowConverter& rows, int quality)
+{
+    jpeg_compress_struct cinfo = {};
+    JpegErrorManager jerr;
+    cinfo.err = jpeg_std_error(&jerr.pub);
+    jerr.pub.error_exit = ReturnToSaveJpeg;
+    jerr.pub.output_message = DiscardMessage;
+    if (setjmp(jerr.escape)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(rows.Width());
+    cinfo.image_height = JDIMENSION(rows.Height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+
+    // Taken from the library's image pool, so the error path frees it too.
+    JSAMPARRAY line = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                 JDIMENSION(3 * rows.Width()), 1);
+    // The packed DIB holds the bottom row first; the file wants the top row first.
+    int32_t y = rows.Height() - 1;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        rows.Convert(y--, line[0]);
+        jpeg_write_scanlines(&cinfo, line, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool DibImage::SaveJpeg(const char* path, int quality) const
+{
+    DibRowConverter rows;
+    if (!dib || !rows.Init(dib)) return false;
+    FILE* file = fopen(path, "wb");
+    if (!file) return false;
+    bool written = Compress(file, rows, quality);
+    if (fclose(file) != 0) written = false;
+    if (!written) remove(path);
+    return written;
+}
