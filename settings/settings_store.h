@@ -20,6 +20,10 @@ public:
 
 extern SettingsStore g_settings;
 
+// Start-up's first step: from here on every setting lives in "./Pelmix.ini" of the
+// folder that is current at start.
+void PointSettingsAtIniFile();
+
 // The ten keys and their defaults, named once so that every reader uses the same default.
 struct StringSetting { const char* key; const char* defaultValue; };
 struct IntSetting { const char* key; int32_t defaultValue; };

@@ -1,0 +1,5 @@
+// The settings dialog (template 129), opened modally by the settings command.
+#pragma once
+#include <windows.h>
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,73 @@
+// The settings store on the platform's private-profile functions.
+#include "settings_store.h"
+
+#include <windows.h>
+
+#include "ansi_text.h"
+
+SettingsStore g_settings;
+
+namespace {
+
+// Windows refuses to write a read-only file, but Wine run by root writes it anyway;
+// the store keeps the promise itself so that a read-only settings file stays as it is.
+bool IsReadOnlyFile(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+}  // namespace
+
+void PointSettingsAtIniFile()
+{
+    g_settings.filePath = "./Pelmix.ini";
+}
+
+SettingsStore& SettingsStore::SelectKey(const char* name)
+{
+    keyName = name ? name : "";
+    return *this;
+}
+
+const std::string& SettingsStore::GetString(const char* defaultValue)
+{
+    char buffer[256] = {};
+    GetPrivateProfileStringA(sectionName.c_str(), keyName.c_str(), defaultValue ? defaultValue : "",
+                             buffer, sizeof(buffer), filePath.c_str());
+    buffer[sizeof(buffer) - 1] = '\0';
+    // A value cut at 255 bytes may end in half a double-byte character.
+    buffer[WholeCharacterLength(buffer)] = '\0';
+    lastResult = buffer;
+    return lastResult;
+}
+
+int32_t SettingsStore::GetInt(int32_t defaultValue)
+{
+    return static_cast<int32_t>(GetPrivateProfileIntA(sectionName.c_str(), keyName.c_str(), defaultValue,
+                                                      filePath.c_str()));
+}
+
+void SettingsStore::WriteString(const char* value)
+{
+    if (IsReadOnlyFile(filePath))
+        return;
+    WritePrivateProfileStringA(sectionName.c_str(), keyName.c_str(), value ? value : "", filePath.c_str());
+}
+
+void SettingsStore::WriteInt(int32_t value)
+{
+    char text[80];
+    wsprintfA(text, "%d", static_cast<int>(value));
+    WriteString(text);
+}
+
+std::string ReadSetting(const StringSetting& setting)
+{
+    return g_settings.SelectKey(setting.key).GetString(setting.defaultValue);
+}
+
+int32_t ReadSetting(const IntSetting& setting)
+{
+    return g_settings.SelectKey(setting.key).GetInt(setting.defaultValue);
+}
