@@ -1,0 +1,218 @@
+// Benchmark: from the save command to the JPEG on disk (frame request, load, caption,
+// display, read-back, export, BMP removal), beside SaveJpeg alone on the same frame.
+//   save_bench [runs] [files already in the image folder]   (works in the current folder)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "capture_window.h"
+#include "dib_image.h"
+#include "numbered_save.h"
+#include "settings_store.h"
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A 24-bit frame with smooth gradients and some texture, closer to a camera picture
+// than a flat colour.
+std::vector<uint8_t> MakeFrame(int width, int height)
+{
+    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    std::vector<uint8_t> bmp(54 + stride * height);
+    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<uint32_t>(bmp.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    bmp[26] = 1;
+    bmp[28] = 24;
+    put32(34, stride * height);
+    uint32_t noise = 12345;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = bmp.data() + 54 + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            int grain = static_cast<int>((noise >> 16) & 15) - 8;
+            row[3 * x] = static_cast<uint8_t>(std::clamp(x * 255 / width + grain, 0, 255));
+            row[3 * x + 1] = static_cast<uint8_t>(std::clamp(y * 255 / height + grain, 0, 255));
+            row[3 * x + 2] = static_cast<uint8_t>(std::clamp(((x + y) / 8 % 2) * 160 + 40 + grain, 0, 255));
+        }
+    }
+    return bmp;
+}
+
+void WriteFile(const char* path, const std::vector<uint8_t>& bytes)
+{
+    FILE* file = std::fopen(path, "wb");
+    if (file) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+struct Result {
+    double save;
+    double export_;
+};
+
+// The same road step by step, to show where the time of a save goes.
+enum Stage { kSettings, kScan, kFrame, kLoad, kSection, kCaption, kShow, kReadBack, kExport, kDelete, kStages };
+const char* const kStageNames[kStages] = {"settings", "scan", "frame", "LoadBmp", "section", "caption",
+                                          "show", "read-back", "SaveJpeg", "delete"};
+
+void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
+{
+    std::vector<double> times[kStages];
+    for (int run = 0; run < runs; ++run) {
+        double mark[kStages + 1];
+        mark[0] = Now();
+        ReadSetting(Setting::st);
+        ReadSetting(Setting::msg);
+        ReadSetting(Setting::jpegQ);
+        ReadSetting(Setting::localDir);
+        mark[1] = Now();
+        SetCurrentDirectoryA("images");
+        WIN32_FIND_DATAA entry;
+        HANDLE listing = FindFirstFileExA("pc*", FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                          FIND_FIRST_EX_LARGE_FETCH);
+        if (listing != INVALID_HANDLE_VALUE) {
+            while (FindNextFileA(listing, &entry)) {
+            }
+            FindClose(listing);
+        }
+        mark[2] = Now();
+        SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>("stage.bmp"));
+        mark[3] = Now();
+        DibImage image;
+        image.LoadBmp("stage.bmp");
+        mark[4] = Now();
+        HDC windowDc = GetDC(g_mainWindow);
+        HDC memoryDc = CreateCompatibleDC(windowDc);
+        image.CreateSection(windowDc);
+        mark[5] = Now();
+        HGDIOBJ previous = SelectObject(memoryDc, image.section);
+        RECT area = {8, 8, width - 1, height - 1};
+        SetBkMode(memoryDc, TRANSPARENT);
+        DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
+        area.left = area.top = 6;
+        SetTextColor(memoryDc, RGB(255, 255, 255));
+        DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
+        mark[6] = Now();
+        BitBlt(windowDc, width + 3, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
+        mark[7] = Now();
+        SelectObject(memoryDc, previous);
+        image.ReadBits(memoryDc, image.section, 0, static_cast<unsigned>(height));
+        DeleteDC(memoryDc);
+        ReleaseDC(g_mainWindow, windowDc);
+        mark[8] = Now();
+        image.SaveJpeg("stage.jpg", 75);
+        mark[9] = Now();
+        DeleteFileA("stage.bmp");
+        SetCurrentDirectoryA("..");
+        mark[10] = Now();
+        for (int stage = 0; stage < kStages; ++stage)
+            times[stage].push_back(mark[stage + 1] - mark[stage]);
+        Pump();
+    }
+    for (int stage = 0; stage < kStages; ++stage)
+        medians[stage] = Median(times[stage]);
+}
+
+Result Measure(int width, int height, int runs)
+{
+    WriteFile("frame.bmp", MakeFrame(width, height));
+    std::vector<double> saves, exports;
+    for (int run = 0; run < runs; ++run) {
+        // The fixed slot keeps the folder as it is from run to run.
+        double start = Now();
+        SaveNumberedImage(true, true, 99999);
+        saves.push_back(Now() - start);
+        Pump();
+
+        DibImage image;
+        image.LoadBmp("frame.bmp");
+        start = Now();
+        image.SaveJpeg("images\\alone.jpg", 75);
+        exports.push_back(Now() - start);
+    }
+    return {Median(saves), Median(exports)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const int existing = argc > 2 ? std::max(0, std::atoi(argv[2])) : 500;
+
+    g_settings.filePath = "./Pelmix.ini";
+    WritePrivateProfileStringA("SETTING", "local_dir", "images", "./Pelmix.ini");
+    CreateDirectoryA("images", nullptr);
+    for (int i = 0; i < existing; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof(name), "images\\pc%05d.jpg", i);
+        WriteFile(name, {});
+    }
+
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "PelmixSaveBench";
+    RegisterClassExA(&wc);
+    g_mainWindow = CreateWindowExA(0, "PelmixSaveBench", "save bench", WS_POPUP | WS_VISIBLE, 0, 0, 1280, 720, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+    g_captureWindow = CreateCaptureWindow("My Capture Window", WS_CHILD | WS_VISIBLE, 0, 0, 1280, 720, g_mainWindow, 1);
+    SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", "file:frame.bmp");
+    SendMessageA(g_captureWindow, WM_CAP_DRIVER_CONNECT, 0, 0);
+    Pump();
+
+    std::printf("numbered JPEG save (quality 75, %d files in the folder), median of %d runs\n", existing, runs);
+    const int sizes[][2] = {{640, 480}, {1920, 1080}};
+    for (const auto& size : sizes) {
+        Result result = Measure(size[0], size[1], runs);
+        std::printf("%4dx%-4d  save %7.2f ms   SaveJpeg alone %7.2f ms   ratio %.2f\n", size[0], size[1],
+                    result.save * 1000, result.export_ * 1000, result.save / result.export_);
+        double stages[kStages];
+        MeasureStages(size[0], size[1], runs, stages);
+        std::printf("           by stage (ms):");
+        for (int stage = 0; stage < kStages; ++stage)
+            std::printf(" %s %.2f", kStageNames[stage], stages[stage] * 1000);
+        std::printf("\n");
+    }
+    std::fflush(stdout);
+    // Leave without tearing the windows down: under Wine that waits on the display.
+    ExitProcess(0);
+}

@@ -1,0 +1,72 @@
+// Platform-neutral parts of the capture side: the number scan over a folder listing,
+// numbered file names, the caption text, a check of BMP bytes for painting, and the
+// built-in test picture.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The slot that the automatic cycle without backup overwrites; the scan never counts it.
+constexpr int32_t kFixedSlotNumber = 99999;
+constexpr size_t kFileNameCapacity = 260;   // 259 characters and the terminator
+constexpr size_t kCaptionCapacity = 256;    // 255 characters and the terminator
+
+// Whether an entry name matches prefix + "?????.*" by the Windows rules: the prefix
+// (ASCII letters without regard to case), up to five characters that are not dots,
+// then the end of the name or a dot followed by anything. Names are code page 932
+// text: a double-byte character counts as one.
+bool MatchesNumberedName(const char* name, const char* prefix);
+
+// The number that a name carries: atoi of the (at most five) characters that follow
+// its first prefixLength bytes.
+int32_t NumberField(const char* name, size_t prefixLength);
+
+// Finds the next free number while the entries of a folder listing stream past.
+class NumberScan {
+public:
+    NumberScan(const char* prefix, int32_t startNumber);
+    void Consider(const char* entryName);
+    int32_t Next() const { return next_; }
+
+private:
+    std::string prefix_;
+    int32_t next_;
+};
+
+// The part of a prefix that entry names start with: what follows its last folder
+// separator ("\\", "/" or a drive's ":"), read as code page 932 text.
+const char* FileNamePart(const char* prefix);
+
+// Prefix, five-digit number and extension (".bmp" or ".jpg") into a file name buffer.
+// False, with an empty name, when the result would not fit.
+bool FormatNumberedName(char (&name)[kFileNameCapacity], const char* prefix, int32_t number,
+                        const char* extension);
+
+// The caption format with every directive that the runtime might reject removed: only
+// %a %A %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %z %Z and %% are kept;
+// anything else after a "%" (including the "#" flag and a "%" at the end) drops out.
+std::string FilterCaptionFormat(const char* format);
+
+// The caption text for the time given; empty when the expansion would not fit in 255
+// bytes or there is no time.
+void ExpandCaption(char (&text)[kCaptionCapacity], const char* format, const std::tm* when);
+
+// Where the painting data of a BMP file lies within its bytes, after checking that
+// the header, masks, colour table and pixel rows are all inside them.
+struct BmpView {
+    const uint8_t* info = nullptr;   // BITMAPINFO: 40-byte header, then masks or colours
+    const uint8_t* bits = nullptr;   // the pixel rows
+    int32_t width = 0;
+    int32_t height = 0;              // as in the header: negative for top-down rows
+};
+bool ViewBmp(const uint8_t* data, size_t size, BmpView& view);
+
+// The built-in test picture as BMP file bytes: 640x480, 24 bits, colour bars that
+// move with the time, and a clock showing the time of day to the hundredth.
+constexpr int32_t kTestPatternWidth = 640;
+constexpr int32_t kTestPatternHeight = 480;
+std::vector<uint8_t> MakeTestPatternBmp(uint32_t millisecondsOfDay);
+// The same into a buffer kept from frame to frame.
+void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp);

@@ -1,0 +1,241 @@
+// The capture window: a child that paints the current frame of its video source
+// and answers the WM_CAP_* messages synchronously.
+#include "capture_window.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "capture_core.h"
+#include "video_source.h"
+
+namespace {
+
+const char kClassName[] = "PelmixCapture";
+const UINT_PTR kPreviewTimer = 1;
+
+struct CaptureState {
+    std::unique_ptr<VideoSource> source;
+    bool previewOn = false;
+    UINT previewRate = 66;
+    bool scale = false;
+    std::vector<uint8_t> frame;    // the latest frame, as BMP file bytes
+    std::vector<uint8_t> scratch;  // where the next frame is grabbed; kept to spare fresh pages
+    BmpView view;
+    bool viewable = false;
+};
+
+CaptureState* StateOf(HWND window)
+{
+    return reinterpret_cast<CaptureState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// The grabbed frame in scratch becomes the shown one.
+void ShowScratchFrame(HWND window, CaptureState& state)
+{
+    state.frame.swap(state.scratch);
+    state.viewable = ViewBmp(state.frame.data(), state.frame.size(), state.view);
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void RefreshFrame(HWND window, CaptureState& state)
+{
+    if (state.source && state.source->GrabFrame(state.scratch))
+        ShowScratchFrame(window, state);
+}
+
+void UpdatePreviewTimer(HWND window, const CaptureState& state)
+{
+    if (state.source && state.previewOn)
+        SetTimer(window, kPreviewTimer, state.previewRate, nullptr);
+    else
+        KillTimer(window, kPreviewTimer);
+}
+
+bool WriteWholeFile(const char* name, const std::vector<uint8_t>& bytes)
+{
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = bytes.empty() ||
+              (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+    CloseHandle(file);
+    // A frame cut short would pass for a whole one.
+    if (!ok)
+        DeleteFileA(name);
+    return ok;
+}
+
+LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
+{
+    // A device can be opened only once: let go of the old one first.
+    state.source.reset();
+    state.frame.clear();
+    state.viewable = false;
+    state.source = OpenVideoSource(driverIndex);
+    RefreshFrame(window, state);
+    UpdatePreviewTimer(window, state);
+    InvalidateRect(window, nullptr, FALSE);
+    return state.source ? TRUE : FALSE;
+}
+
+LRESULT OnDriverDisconnect(HWND window, CaptureState& state)
+{
+    bool hadSource = state.source != nullptr;
+    state.source.reset();
+    state.frame.clear();
+    state.viewable = false;
+    UpdatePreviewTimer(window, state);
+    InvalidateRect(window, nullptr, FALSE);
+    return hadSource ? TRUE : FALSE;
+}
+
+LRESULT OnSetPreview(HWND window, CaptureState& state, bool on)
+{
+    state.previewOn = on;
+    UpdatePreviewTimer(window, state);
+    if (on)
+        RefreshFrame(window, state);
+    return state.source ? TRUE : FALSE;
+}
+
+LRESULT OnSetPreviewRate(HWND window, CaptureState& state, UINT milliseconds)
+{
+    state.previewRate = milliseconds > 0 ? milliseconds : 1;
+    UpdatePreviewTimer(window, state);
+    return state.source ? TRUE : FALSE;
+}
+
+LRESULT OnSetScale(HWND window, CaptureState& state, bool stretch)
+{
+    state.scale = stretch;
+    InvalidateRect(window, nullptr, FALSE);
+    return state.source ? TRUE : FALSE;
+}
+
+LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
+{
+    return state.source && state.source->ShowDialog(which, window) ? TRUE : FALSE;
+}
+
+LRESULT OnSaveDib(HWND window, CaptureState& state, const char* name)
+{
+    if (!name || !state.source || !state.source->GrabFrame(state.scratch))
+        return FALSE;
+    bool written = WriteWholeFile(name, state.scratch);
+    ShowScratchFrame(window, state);
+    return written ? TRUE : FALSE;
+}
+
+void OnTimer(HWND window, CaptureState& state)
+{
+    if (state.previewOn)
+        RefreshFrame(window, state);
+}
+
+void OnPaint(HWND window, const CaptureState& state)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    if (state.viewable) {
+        const BmpView& view = state.view;
+        const int rows = view.height < 0 ? -view.height : view.height;
+        const auto* info = reinterpret_cast<const BITMAPINFO*>(view.info);
+        if (state.scale) {
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, view.width, rows, view.bits, info,
+                          DIB_RGB_COLORS, SRCCOPY);
+        } else {
+            StretchDIBits(dc, 0, 0, view.width, rows, 0, 0, view.width, rows, view.bits, info, DIB_RGB_COLORS, SRCCOPY);
+            ExcludeClipRect(dc, 0, 0, view.width, rows);
+        }
+    }
+    if (!(state.viewable && state.scale))
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window, &paint);
+}
+
+LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CAP_DRIVER_CONNECT:       return OnDriverConnect(window, state, static_cast<unsigned>(wParam));
+    case WM_CAP_DRIVER_DISCONNECT:    return OnDriverDisconnect(window, state);
+    case WM_CAP_SET_PREVIEW:          return OnSetPreview(window, state, wParam != 0);
+    case WM_CAP_SET_PREVIEWRATE:      return OnSetPreviewRate(window, state, static_cast<UINT>(wParam));
+    case WM_CAP_SET_SCALE:            return OnSetScale(window, state, wParam != 0);
+    case WM_CAP_DLG_VIDEOSOURCE:      return OnDialog(window, state, SourceDialog::Source);
+    case WM_CAP_DLG_VIDEOFORMAT:      return OnDialog(window, state, SourceDialog::Format);
+    case WM_CAP_DLG_VIDEODISPLAY:     return OnDialog(window, state, SourceDialog::Display);
+    case WM_CAP_DLG_VIDEOCOMPRESSION: return OnDialog(window, state, SourceDialog::Compression);
+    case WM_CAP_FILE_SAVEDIB:         return OnSaveDib(window, state, reinterpret_cast<const char*>(lParam));
+    case WM_TIMER:
+        if (wParam == kPreviewTimer)
+            OnTimer(window, state);
+        return 0;
+    case WM_ERASEBKGND: return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+        OnPaint(window, state);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window, kPreviewTimer);
+        state.source.reset();
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK CaptureWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* state = new (std::nothrow) CaptureState;
+        if (!state)
+            return FALSE;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    CaptureState* state = StateOf(window);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        delete state;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (!state)
+        return DefWindowProcA(window, message, wParam, lParam);
+    // Nothing may unwind through the system's frames.
+    try {
+        return HandleMessage(window, *state, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool RegisterCaptureClass(HINSTANCE instance)
+{
+    static bool registered = false;
+    if (registered)
+        return true;
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = CaptureWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = kClassName;
+    registered = RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return registered;
+}
+
+}  // namespace
+
+HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height, HWND parent, int id)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!RegisterCaptureClass(instance))
+        return nullptr;
+    return CreateWindowExA(0, kClassName, title, style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}

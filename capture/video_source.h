@@ -1,0 +1,31 @@
+// Where the capture window's frames come from: a camera, the built-in test picture,
+// or a frame file. Each source hands out the current frame as the bytes of a BMP file.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+enum class SourceDialog { Source, Format, Display, Compression };
+
+class VideoSource {
+public:
+    VideoSource() = default;
+    VideoSource(const VideoSource&) = delete;
+    VideoSource& operator=(const VideoSource&) = delete;
+    virtual ~VideoSource() = default;  // releases the device
+
+    // The current frame as BMP file bytes; false when there is none.
+    virtual bool GrabFrame(std::vector<uint8_t>& bmp) = 0;
+    // The driver's own modal dialog; false at once when it has none.
+    virtual bool ShowDialog(SourceDialog, HWND) { return false; }
+};
+
+// Driver 0 is the source that PELMIX_VIDEO_SOURCE names ("testpattern" or
+// "file:PATH"); without it, and for every other driver, the n-th camera.
+std::unique_ptr<VideoSource> OpenVideoSource(unsigned driverIndex);
+
+std::unique_ptr<VideoSource> OpenTestPatternSource();
+std::unique_ptr<VideoSource> OpenFrameFileSource(const char* path);
+std::unique_ptr<VideoSource> OpenCameraSource(unsigned deviceIndex);

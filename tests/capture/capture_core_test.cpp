@@ -1,0 +1,319 @@
+// Number scan, file names, caption text, BMP checks and the test picture, with no window.
+#include "capture_core.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int32_t Scan(const std::vector<std::string>& names, int32_t startNumber = 0, const char* prefix = "pc")
+{
+    NumberScan scan(prefix, startNumber);
+    for (const std::string& name : names)
+        scan.Consider(name.c_str());
+    return scan.Next();
+}
+
+std::tm FixedTime()
+{
+    std::tm when = {};
+    when.tm_year = 124;  // 2024
+    when.tm_mon = 2;
+    when.tm_mday = 5;
+    when.tm_hour = 7;
+    when.tm_min = 9;
+    when.tm_sec = 3;
+    when.tm_wday = 2;
+    when.tm_yday = 64;
+    when.tm_isdst = 0;
+    return when;
+}
+
+std::string Caption(const char* format)
+{
+    std::tm when = FixedTime();
+    char text[kCaptionCapacity];
+    std::memset(text, 'x', sizeof(text));
+    ExpandCaption(text, format, &when);
+    return text;
+}
+
+}  // namespace
+
+TEST(NumberedNamePattern, FollowsTheWindowsWildcardRules)
+{
+    EXPECT_TRUE(MatchesNumberedName("pc00007.jpg", "pc"));
+    EXPECT_TRUE(MatchesNumberedName("pc12.jpg", "pc"));        // fewer than five before the dot
+    EXPECT_TRUE(MatchesNumberedName("pc12345", "pc"));         // no extension
+    EXPECT_TRUE(MatchesNumberedName("pc", "pc"));
+    EXPECT_TRUE(MatchesNumberedName("pc1.2.3", "pc"));
+    EXPECT_TRUE(MatchesNumberedName("pcabcde.jpg", "pc"));
+    EXPECT_FALSE(MatchesNumberedName("pc123456.jpg", "pc"));   // six before the dot
+    EXPECT_FALSE(MatchesNumberedName("pc123456", "pc"));
+    EXPECT_FALSE(MatchesNumberedName("apc00001.jpg", "pc"));
+    EXPECT_FALSE(MatchesNumberedName("p", "pc"));
+}
+
+TEST(NumberedNamePattern, ComparesThePrefixWithoutCase)
+{
+    EXPECT_TRUE(MatchesNumberedName("PC00020.JPG", "pc"));
+    EXPECT_TRUE(MatchesNumberedName("pc00020.jpg", "Pc"));
+    EXPECT_FALSE(MatchesNumberedName("pd00020.jpg", "pc"));
+}
+
+TEST(NumberedNamePattern, TakesADoubleByteCharacterAsOne)
+{
+    // "ア" is 0x83 0x41 and "ャ" 0x83 0x61: trail bytes that look like "A" and "a".
+    EXPECT_TRUE(MatchesNumberedName("\x83\x41" "00001.jpg", "\x83\x41"));
+    EXPECT_FALSE(MatchesNumberedName("\x83\x61" "00001.jpg", "\x83\x41"));
+    EXPECT_TRUE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8.jpg", "pc"));  // five kana
+    EXPECT_FALSE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9.jpg", "pc"));
+}
+
+TEST(PrefixNamePart, IsWhatFollowsTheLastFolderSeparator)
+{
+    EXPECT_STREQ(FileNamePart("pc"), "pc");
+    EXPECT_STREQ(FileNamePart("sub\\pc"), "pc");
+    EXPECT_STREQ(FileNamePart("a/b\\cam"), "cam");
+    EXPECT_STREQ(FileNamePart("c:pc"), "pc");
+    EXPECT_STREQ(FileNamePart("sub\\"), "");
+    // "ソ" is 0x83 0x5C: its trail byte is not a separator.
+    EXPECT_STREQ(FileNamePart("\x83\x5c" "pc"), "\x83\x5c" "pc");
+}
+
+TEST(NumberField, ReadsUpToFiveCharactersAfterThePrefixLikeAtoi)
+{
+    EXPECT_EQ(NumberField("pc00042.jpg", 2), 42);
+    EXPECT_EQ(NumberField("pc12.jpg", 2), 12);     // "12.jp"
+    EXPECT_EQ(NumberField("pcabcde.jpg", 2), 0);
+    EXPECT_EQ(NumberField("pc -12.jpg", 2), -12);
+    EXPECT_EQ(NumberField("pc", 2), 0);
+    EXPECT_EQ(NumberField("p", 2), 0);
+    EXPECT_EQ(NumberField("00042", 0), 42);
+}
+
+TEST(NumberScan, GivesStartNumberForAnEmptyFolder)
+{
+    EXPECT_EQ(Scan({}), 0);
+    EXPECT_EQ(Scan({}, 5), 5);
+}
+
+TEST(NumberScan, GivesOneMoreThanTheLargestNumberWhateverTheExtension)
+{
+    EXPECT_EQ(Scan({"pc00007.jpg", "pc00012.bmp"}), 13);
+    EXPECT_EQ(Scan({"pc00012.bmp", "pc00007.jpg"}), 13);
+    EXPECT_EQ(Scan({"pc00007.jpg", "pc00012.bmp"}, 20), 20);
+}
+
+TEST(NumberScan, NeverCountsTheFixedSlot)
+{
+    EXPECT_EQ(Scan({"pc99999.jpg"}), 0);
+    EXPECT_EQ(Scan({"pc99999.jpg", "pc00003.jpg"}), 4);
+    EXPECT_EQ(Scan({"pc99998.jpg"}), 99999);
+    EXPECT_EQ(Scan({"pc00003.jpg", "pc99999.bmp"}, 99999), 99999);
+}
+
+TEST(NumberScan, CountsShortAndNonNumericNamesAndSkipsLongOnes)
+{
+    EXPECT_EQ(Scan({"pc12.jpg"}), 13);
+    EXPECT_EQ(Scan({"pc123456.jpg"}), 0);
+    EXPECT_EQ(Scan({"pcabcde.jpg"}), 1);
+    EXPECT_EQ(Scan({"PC00020.JPG"}), 21);
+    EXPECT_EQ(Scan({"xy00050.jpg", "pc00001.jpg"}), 2);
+}
+
+TEST(NumberScan, IgnoresTheFolderSelfAndParentEntriesWithAnEmptyPrefix)
+{
+    EXPECT_EQ(Scan({".", ".."}, 0, ""), 0);
+    EXPECT_EQ(Scan({".", "..", "00004.jpg", "Pelmix.ini"}, 0, ""), 5);
+}
+
+TEST(NumberedFileName, IsPrefixFiveDigitsAndExtension)
+{
+    char name[kFileNameCapacity];
+    ASSERT_TRUE(FormatNumberedName(name, "pc", 42, ".jpg"));
+    EXPECT_STREQ(name, "pc00042.jpg");
+    ASSERT_TRUE(FormatNumberedName(name, "", 99999, ".bmp"));
+    EXPECT_STREQ(name, "99999.bmp");
+}
+
+TEST(NumberedFileName, RefusesAPrefixThatMakesTheNameLongerThan259)
+{
+    char name[kFileNameCapacity];
+    std::string prefix(250, 'p');
+    ASSERT_TRUE(FormatNumberedName(name, prefix.c_str(), 1, ".bmp"));
+    EXPECT_EQ(std::strlen(name), 259u);
+    prefix += 'p';
+    EXPECT_FALSE(FormatNumberedName(name, prefix.c_str(), 1, ".bmp"));
+    EXPECT_STREQ(name, "");
+}
+
+TEST(CaptionFormatFilter, KeepsTheUnderstoodDirectivesAndText)
+{
+    const char* all = "%a%A%b%B%c%d%H%I%j%m%M%p%S%U%w%W%x%X%y%Y%z%Z%%";
+    EXPECT_EQ(FilterCaptionFormat(all), all);
+    EXPECT_EQ(FilterCaptionFormat("[%y/%m/%d %H:%M]"), "[%y/%m/%d %H:%M]");
+    EXPECT_EQ(FilterCaptionFormat("撮影 %H時"), "撮影 %H時");
+}
+
+TEST(CaptionFormatFilter, DropsOtherDirectivesTheHashFlagAndATrailingPercent)
+{
+    EXPECT_EQ(FilterCaptionFormat("a%qb"), "ab");
+    EXPECT_EQ(FilterCaptionFormat("%e%n%t%D%T%F%G%E%O"), "");
+    EXPECT_EQ(FilterCaptionFormat("%#d/%#x|%#"), "/|");
+    EXPECT_EQ(FilterCaptionFormat("x%"), "x");
+    EXPECT_EQ(FilterCaptionFormat("%%%"), "%%");
+    EXPECT_EQ(FilterCaptionFormat("%\x82\xa0z"), "z");  // a double-byte character goes whole
+}
+
+TEST(CaptionText, ExpandsTheDefaultFormat)
+{
+    EXPECT_EQ(Caption("[%y/%m/%d %H:%M]"), "[24/03/05 07:09]");
+    EXPECT_EQ(Caption("%Y-%j %S"), "2024-065 03");
+}
+
+TEST(CaptionText, PercentDirectiveGivesOnePercentSign)
+{
+    EXPECT_EQ(Caption("%%"), "%");
+}
+
+TEST(CaptionText, UnknownDirectivesProduceNothing)
+{
+    EXPECT_EQ(Caption("%q%#d%"), "");
+    EXPECT_EQ(Caption("a%qb%#Hc"), "abc");
+}
+
+TEST(CaptionText, IsEmptyWhenTheExpansionDoesNotFit)
+{
+    EXPECT_EQ(Caption(std::string(255, 'a').c_str()), std::string(255, 'a'));
+    EXPECT_EQ(Caption(std::string(256, 'a').c_str()), "");
+    std::string manyYears;
+    for (int i = 0; i < 64; ++i)
+        manyYears += "%Y";   // 256 bytes
+    EXPECT_EQ(Caption(manyYears.c_str()), "");
+    EXPECT_EQ(Caption(manyYears.substr(2).c_str()).size(), 252u);
+}
+
+TEST(CaptionText, IsEmptyWithoutATime)
+{
+    char text[kCaptionCapacity] = "old";
+    ExpandCaption(text, "%Y", nullptr);
+    EXPECT_STREQ(text, "");
+}
+
+namespace {
+
+std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
+                             uint32_t clrUsed = 0)
+{
+    uint32_t extras = (compression == 3 ? 12 : 0) + 4 * (bits <= 8 ? (clrUsed ? clrUsed : 1u << bits) : clrUsed);
+    uint32_t stride = ((width * bits + 31) & ~31u) / 8;
+    uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
+    std::vector<uint8_t> bmp(54 + extras + stride * rows);
+    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, static_cast<uint32_t>(bmp.size()));
+    put32(10, 54 + extras);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    bmp[26] = 1;
+    bmp[28] = static_cast<uint8_t>(bits);
+    put32(30, compression);
+    put32(46, clrUsed);
+    return bmp;
+}
+
+}  // namespace
+
+TEST(BmpView, FindsHeaderAndRowsOfWellFormedFiles)
+{
+    for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
+        std::vector<uint8_t> bmp = MakeBmp(33, 7, bits);
+        BmpView view;
+        ASSERT_TRUE(ViewBmp(bmp.data(), bmp.size(), view)) << bits;
+        EXPECT_EQ(view.info, bmp.data() + 14);
+        EXPECT_EQ(view.width, 33);
+        EXPECT_EQ(view.height, 7);
+        EXPECT_EQ(view.bits - bmp.data(), bmp[10] | (bmp[11] << 8));
+    }
+    std::vector<uint8_t> fields = MakeBmp(2, 2, 16, 3);
+    BmpView view;
+    ASSERT_TRUE(ViewBmp(fields.data(), fields.size(), view));
+    EXPECT_EQ(view.bits - fields.data(), 66);
+    std::vector<uint8_t> topDown = MakeBmp(4, -3, 24);
+    ASSERT_TRUE(ViewBmp(topDown.data(), topDown.size(), view));
+    EXPECT_EQ(view.height, -3);
+}
+
+TEST(BmpView, RefusesFilesWhoseRowsOrTablesLieOutside)
+{
+    BmpView view;
+    std::vector<uint8_t> bmp = MakeBmp(16, 16, 24);
+    EXPECT_FALSE(ViewBmp(bmp.data(), bmp.size() - 1, view));
+    EXPECT_FALSE(ViewBmp(bmp.data(), 53, view));
+    EXPECT_FALSE(ViewBmp(nullptr, 0, view));
+
+    std::vector<uint8_t> wrongMagic = bmp;
+    wrongMagic[0] = 'X';
+    EXPECT_FALSE(ViewBmp(wrongMagic.data(), wrongMagic.size(), view));
+
+    std::vector<uint8_t> farRows = bmp;
+    farRows[10] = 200;
+    EXPECT_FALSE(ViewBmp(farRows.data(), farRows.size(), view));
+
+    std::vector<uint8_t> shortTable = MakeBmp(4, 4, 8, 0, 16);
+    shortTable[46] = 0;  // now claims 256 colours
+    EXPECT_FALSE(ViewBmp(shortTable.data(), shortTable.size(), view));
+
+    std::vector<uint8_t> huge = MakeBmp(16, 16, 24);
+    huge[21] = 0x7F;  // width near 2^31
+    EXPECT_FALSE(ViewBmp(huge.data(), huge.size(), view));
+}
+
+TEST(BmpView, RefusesFormatsItCannotPaint)
+{
+    BmpView view;
+    std::vector<uint8_t> rle = MakeBmp(4, 4, 8, 1);
+    EXPECT_FALSE(ViewBmp(rle.data(), rle.size(), view));
+    std::vector<uint8_t> fields24 = MakeBmp(4, 4, 24, 3);
+    EXPECT_FALSE(ViewBmp(fields24.data(), fields24.size(), view));
+    std::vector<uint8_t> depth = MakeBmp(4, 4, 24);
+    depth[28] = 12;
+    EXPECT_FALSE(ViewBmp(depth.data(), depth.size(), view));
+    std::vector<uint8_t> v5 = MakeBmp(4, 4, 24);
+    v5[14] = 124;
+    EXPECT_FALSE(ViewBmp(v5.data(), v5.size(), view));
+    std::vector<uint8_t> zeroHeight = MakeBmp(4, 1, 24);
+    zeroHeight[22] = 0;
+    EXPECT_FALSE(ViewBmp(zeroHeight.data(), zeroHeight.size(), view));
+}
+
+TEST(TestPattern, IsA640x480TwentyFourBitBmp)
+{
+    std::vector<uint8_t> bmp = MakeTestPatternBmp(12 * 3600000 + 34 * 60000 + 56789);
+    ASSERT_EQ(bmp.size(), 54u + 640 * 480 * 3);
+    BmpView view;
+    ASSERT_TRUE(ViewBmp(bmp.data(), bmp.size(), view));
+    EXPECT_EQ(view.width, 640);
+    EXPECT_EQ(view.height, 480);
+    EXPECT_EQ(bmp[28], 24);
+    EXPECT_EQ(bmp[2] | (bmp[3] << 8) | (bmp[4] << 16), static_cast<int>(bmp.size()));
+}
+
+TEST(TestPattern, DiffersFromOneHundredthOfASecondToTheNext)
+{
+    EXPECT_EQ(MakeTestPatternBmp(1000), MakeTestPatternBmp(1000));
+    EXPECT_NE(MakeTestPatternBmp(1000), MakeTestPatternBmp(1010));
+    // Only the clock changes when the bars have come full circle.
+    std::vector<uint8_t> a = MakeTestPatternBmp(0);
+    std::vector<uint8_t> b = MakeTestPatternBmp(6400);
+    EXPECT_NE(a, b);
+    const size_t stride = 640 * 3;
+    const size_t topHalf = 54 + stride * 240;  // stored bottom-up: these are the upper rows
+    EXPECT_TRUE(std::equal(a.begin() + topHalf, a.end(), b.begin() + topHalf));
+}

@@ -1,0 +1,306 @@
+// Scratch folders, test frames, test windows and a JPEG reader for the capture tests.
+#include "capture_test_support.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include "app_state.h"
+#include "capture_window.h"
+
+namespace {
+
+void PutLe16(std::vector<uint8_t>& b, size_t at, uint16_t v)
+{
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(folder.c_str());
+}
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void OnJpegError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+const char kParentClass[] = "PelmixCaptureTestParent";
+
+}  // namespace
+
+ScratchFolder::ScratchFolder()
+{
+    static int counter = 0;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof(name), "%spelmix_capture_%lu_%d", temp, GetCurrentProcessId(), ++counter);
+    path_ = name;
+    RemoveTree(path_);
+    CreateDirectoryA(path_.c_str(), nullptr);
+    previous_ = CurrentFolder();
+    SetCurrentDirectoryA(path_.c_str());
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    SetCurrentDirectoryA(previous_.c_str());
+    RemoveTree(path_);
+}
+
+const char* FrameKindName(FrameKind kind)
+{
+    switch (kind) {
+    case FrameKind::Palette8:     return "8-bit";
+    case FrameKind::Rgb555:       return "16-bit 5-5-5";
+    case FrameKind::Bitfields565: return "16-bit 5-6-5";
+    case FrameKind::Rgb24:        return "24-bit";
+    case FrameKind::Rgb32:        return "32-bit";
+    }
+    return "?";
+}
+
+std::vector<uint8_t> MakeFrame(FrameKind kind, int width, int height, uint8_t r, uint8_t g, uint8_t b)
+{
+    uint16_t bits = 24;
+    uint32_t compression = 0;
+    uint32_t tableBytes = 0;
+    switch (kind) {
+    case FrameKind::Palette8:     bits = 8; tableBytes = 1024; break;
+    case FrameKind::Rgb555:       bits = 16; break;
+    case FrameKind::Bitfields565: bits = 16; compression = 3; tableBytes = 12; break;
+    case FrameKind::Rgb24:        bits = 24; break;
+    case FrameKind::Rgb32:        bits = 32; break;
+    }
+    uint32_t stride = ((width * bits + 31) & ~31u) / 8;
+    uint32_t offBits = 54 + tableBytes;
+    std::vector<uint8_t> bmp(offBits + stride * height);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    PutLe32(bmp, 10, offBits);
+    PutLe32(bmp, 14, 40);
+    PutLe32(bmp, 18, static_cast<uint32_t>(width));
+    PutLe32(bmp, 22, static_cast<uint32_t>(height));
+    PutLe16(bmp, 26, 1);
+    PutLe16(bmp, 28, bits);
+    PutLe32(bmp, 30, compression);
+    PutLe32(bmp, 34, stride * height);
+    if (kind == FrameKind::Palette8) {
+        for (int i = 0; i < 256; ++i)
+            for (int c = 0; c < 3; ++c)
+                bmp[54 + 4 * i + c] = static_cast<uint8_t>(i);
+    } else if (kind == FrameKind::Bitfields565) {
+        PutLe32(bmp, 54, 0xF800);
+        PutLe32(bmp, 58, 0x07E0);
+        PutLe32(bmp, 62, 0x001F);
+    }
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = bmp.data() + offBits + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            switch (kind) {
+            case FrameKind::Palette8:
+                row[x] = r;
+                break;
+            case FrameKind::Rgb555: {
+                uint16_t p = static_cast<uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+                row[2 * x] = static_cast<uint8_t>(p);
+                row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
+                break;
+            }
+            case FrameKind::Bitfields565: {
+                uint16_t p = static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+                row[2 * x] = static_cast<uint8_t>(p);
+                row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
+                break;
+            }
+            case FrameKind::Rgb24:
+                row[3 * x] = b;
+                row[3 * x + 1] = g;
+                row[3 * x + 2] = r;
+                break;
+            case FrameKind::Rgb32:
+                row[4 * x] = b;
+                row[4 * x + 1] = g;
+                row[4 * x + 2] = r;
+                row[4 * x + 3] = 0;
+                break;
+            }
+        }
+    }
+    return bmp;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+bool ReadBytes(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+    return true;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return names;
+}
+
+std::string CurrentFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof(folder), folder);
+    return folder;
+}
+
+void WriteIni(const char* key, const char* value)
+{
+    WritePrivateProfileStringA("SETTING", key, value, "./Pelmix.ini");
+}
+
+bool DecodeJpeg(const std::string& path, DecodedJpeg& out)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    jpeg_decompress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = OnJpegError;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        std::fclose(file);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    out.lumaTable.clear();
+    if (info.quant_tbl_ptrs[0])
+        for (int i = 0; i < DCTSIZE2; ++i)
+            out.lumaTable.push_back(info.quant_tbl_ptrs[0]->quantval[i]);
+    jpeg_start_decompress(&info);
+    out.width = static_cast<int>(info.output_width);
+    out.height = static_cast<int>(info.output_height);
+    out.rgb.assign(static_cast<size_t>(out.width) * out.height * 3, 0);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = out.rgb.data() + static_cast<size_t>(info.output_scanline) * out.width * 3;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return true;
+}
+
+TestWindows& TestWindows::Shared()
+{
+    static TestWindows windows;
+    windows.Reset();
+    return windows;
+}
+
+TestWindows::TestWindows()
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = instance;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kParentClass;
+    RegisterClassExA(&wc);
+
+    parent_ = CreateWindowExA(0, kParentClass, "Pelmix capture test", WS_POPUP | WS_VISIBLE, 0, 0, width_, height_,
+                              nullptr, nullptr, instance, nullptr);
+    capture_ = CreateCaptureWindow("My Capture Window", WS_CHILD | WS_VISIBLE, 0, 0, width_, height_, parent_, 1);
+}
+
+void TestWindows::Reset()
+{
+    SendMessageA(capture_, WM_CAP_DRIVER_DISCONNECT, 0, 0);
+    SendMessageA(capture_, WM_CAP_SET_PREVIEW, 0, 0);
+    SendMessageA(capture_, WM_CAP_SET_SCALE, 0, 0);
+    SendMessageA(capture_, WM_CAP_SET_PREVIEWRATE, 66, 0);
+    SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", nullptr);
+    g_mainWindow = parent_;
+    g_captureWindow = capture_;
+    RedrawWindow(parent_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpFor(0);
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    PumpUntil([&] { return GetTickCount() - start >= milliseconds; }, milliseconds + 1000);
+}
+
+COLORREF PixelOf(HWND window, int x, int y)
+{
+    HDC dc = GetDC(window);
+    COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return colour;
+}

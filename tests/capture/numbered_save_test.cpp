@@ -1,0 +1,499 @@
+// The numbered save under Wine, fed by the frame-file source: numbering over the real
+// folder listing, plain and captioned BMP saves, JPEG saves of every frame depth,
+// folders, and the failure paths.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "capture_test_support.h"
+#include "capture_window.h"
+#include "numbered_save.h"
+#include "settings_store.h"
+
+namespace {
+
+const int kWidth = 160;
+const int kHeight = 120;
+const uint8_t kGrey = 128;
+
+bool Near(int value, int expected, int tolerance) { return value >= expected - tolerance && value <= expected + tolerance; }
+
+struct CaptionInk {
+    int white = 0;
+    int black = 0;
+    int whiteTop = 1 << 30, blackTop = 1 << 30;
+    int whiteLeft = 1 << 30, blackLeft = 1 << 30;
+    int stray = 0;  // pixels far from the frame colour outside the caption band
+};
+
+// Near-white and near-black pixels of a decoded picture whose frame was uniform grey.
+CaptionInk InkOf(const DecodedJpeg& jpeg, uint8_t frameGrey = kGrey)
+{
+    CaptionInk ink;
+    for (int y = 0; y < jpeg.height; ++y) {
+        for (int x = 0; x < jpeg.width; ++x) {
+            const uint8_t* p = jpeg.At(x, y);
+            int low = std::min({p[0], p[1], p[2]});
+            int high = std::max({p[0], p[1], p[2]});
+            if (y >= 40) {
+                if (!Near(low, frameGrey, 24) || !Near(high, frameGrey, 24))
+                    ++ink.stray;
+                continue;
+            }
+            if (low > 200) {
+                ++ink.white;
+                ink.whiteTop = std::min(ink.whiteTop, y);
+                ink.whiteLeft = std::min(ink.whiteLeft, x);
+            } else if (high < 50) {
+                ++ink.black;
+                ink.blackTop = std::min(ink.blackTop, y);
+                ink.blackLeft = std::min(ink.blackLeft, x);
+            }
+        }
+    }
+    return ink;
+}
+
+// The pixel rows of a BMP file written by the save, as a flat byte run.
+std::vector<uint8_t> PixelRows(const std::vector<uint8_t>& bmp)
+{
+    uint32_t offBits = bmp[10] | bmp[11] << 8 | bmp[12] << 16 | static_cast<uint32_t>(bmp[13]) << 24;
+    return std::vector<uint8_t>(bmp.begin() + offBits, bmp.end());
+}
+
+// What the caption should look like on a grey 24-bit frame: the text drawn by the
+// same platform calls into a section of our own.
+std::vector<uint8_t> ReferenceCaptionRows(const char* text)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    HDC windowDc = GetDC(g_mainWindow);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const size_t size = static_cast<size_t>(((kWidth * 24 + 31) & ~31) / 8) * kHeight;
+    std::memset(bits, kGrey, size);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    HGDIOBJ previous = SelectObject(memoryDc, section);
+    RECT area = {8, 8, kWidth - 1, kHeight - 1};
+    SetBkMode(memoryDc, TRANSPARENT);
+    SetTextColor(memoryDc, RGB(0, 0, 0));
+    DrawTextA(memoryDc, text, -1, &area, 0);
+    SetTextColor(memoryDc, RGB(255, 255, 255));
+    area.left = area.top = 6;
+    DrawTextA(memoryDc, text, -1, &area, 0);
+    GdiFlush();
+    std::vector<uint8_t> rows(static_cast<uint8_t*>(bits), static_cast<uint8_t*>(bits) + size);
+    SelectObject(memoryDc, previous);
+    DeleteDC(memoryDc);
+    DeleteObject(section);
+    ReleaseDC(g_mainWindow, windowDc);
+    return rows;
+}
+
+class NumberedSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_settings.filePath = "./Pelmix.ini";
+        g_lastSavedFileName = "before";
+        CreateDirectoryA("images", nullptr);
+        WriteIni("local_dir", "images");
+        ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, kGrey, kGrey, kGrey)));
+        ConnectFrameFile("frame.bmp");
+    }
+
+    void TearDown() override { windows.Reset(); }
+
+    void ConnectFrameFile(const char* path)
+    {
+        SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", (std::string("file:") + path).c_str());
+        ASSERT_EQ(SendMessageA(windows.capture(), WM_CAP_DRIVER_CONNECT, 0, 0), TRUE);
+    }
+
+    bool WriteFrame(const std::vector<uint8_t>& frame) { return WriteBytes(folder.path() + "\\frame.bmp", frame); }
+
+    static std::string Image(const std::string& name) { return "images\\" + name; }
+    static void Touch(const std::string& name) { WriteBytes(Image(name), {}); }
+    static std::vector<std::string> Images()
+    {
+        std::vector<std::string> names = FolderEntries("images");
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    ScratchFolder folder;
+    TestWindows& windows = TestWindows::Shared();
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+// --- Numbering over the real folder listing ---
+
+TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZero)
+{
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
+}
+
+TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZeroForAJpegToo)
+{
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
+    EXPECT_EQ(Images(), Names({"pc00000.jpg"}));
+}
+
+TEST_F(NumberedSaveTest, NextNumberFollowsTheLargestWhateverTheExtension)
+{
+    Touch("pc00007.jpg");
+    Touch("pc00012.bmp");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00013.bmp");
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00014.jpg");
+}
+
+TEST_F(NumberedSaveTest, FixedSlotAloneGivesZero)
+{
+    Touch("pc99999.jpg");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+}
+
+TEST_F(NumberedSaveTest, ShortNameCountsByItsLeadingDigits)
+{
+    Touch("pc12.jpg");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00013.bmp");
+}
+
+TEST_F(NumberedSaveTest, SixDigitNameDoesNotCount)
+{
+    Touch("pc123456.jpg");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+}
+
+TEST_F(NumberedSaveTest, NonNumericNameCountsAsZero)
+{
+    Touch("pcabcde.jpg");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00001.bmp");
+}
+
+TEST_F(NumberedSaveTest, PrefixMatchesWithoutRegardToCase)
+{
+    Touch("PC00020.JPG");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00021.bmp");
+}
+
+TEST_F(NumberedSaveTest, FoldersCountLikeFiles)
+{
+    CreateDirectoryA(Image("pc00030").c_str(), nullptr);
+    Touch("xy00040.jpg");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00031.bmp");
+}
+
+TEST_F(NumberedSaveTest, EmptyPrefixGivesBareNumbersFromZero)
+{
+    WriteIni("st", "");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "00000.bmp");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "00001.bmp");
+}
+
+TEST_F(NumberedSaveTest, PrefixWithAFolderPartCountsTheNamesInThatFolder)
+{
+    CreateDirectoryA(Image("sub").c_str(), nullptr);
+    Touch("sub\\pc00004.jpg");
+    WriteIni("st", "sub\\pc");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "sub\\pc00005.bmp");
+    EXPECT_TRUE(FileExists(Image("sub\\pc00005.bmp")));
+}
+
+TEST_F(NumberedSaveTest, StartNumberIsTheLowestNumberUsed)
+{
+    Touch("pc00003.jpg");
+    SaveNumberedImage(false, false, 10);
+    EXPECT_EQ(g_lastSavedFileName, "pc00010.bmp");
+}
+
+TEST_F(NumberedSaveTest, FixedSlotStartAlwaysGivesTheSlotAndReplacesThePreviousPicture)
+{
+    Touch("pc00005.jpg");
+    ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, 40, 40, 40)));
+    SaveNumberedImage(true, true, 99999);
+    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, 200, 200, 200)));
+    SaveNumberedImage(true, true, 99999);
+    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    EXPECT_EQ(Images(), Names({"pc00005.jpg", "pc99999.jpg"}));
+    DecodedJpeg jpeg;
+    ASSERT_TRUE(DecodeJpeg(Image("pc99999.jpg"), jpeg));
+    EXPECT_TRUE(Near(jpeg.At(kWidth / 2, kHeight - 10)[0], 200, 6));
+}
+
+// --- Plain and captioned BMP saves ---
+
+TEST_F(NumberedSaveTest, PlainBmpSaveLeavesTheFrameByteForByte)
+{
+    for (FrameKind kind : {FrameKind::Palette8, FrameKind::Rgb555, FrameKind::Bitfields565, FrameKind::Rgb24,
+                           FrameKind::Rgb32}) {
+        std::vector<uint8_t> frame = MakeFrame(kind, kWidth, kHeight, 10, 200, 90);
+        ASSERT_TRUE(WriteFrame(frame));
+        SaveNumberedImage(false, false, 0);
+        std::vector<uint8_t> written;
+        ASSERT_TRUE(ReadBytes(Image(g_lastSavedFileName), written)) << FrameKindName(kind);
+        EXPECT_EQ(written, frame) << FrameKindName(kind);
+    }
+}
+
+TEST_F(NumberedSaveTest, PlainBmpSaveLeavesEvenABrokenFrameAsWritten)
+{
+    std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'};
+    ASSERT_TRUE(WriteFrame(garbage));
+    SaveNumberedImage(false, false, 0);
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
+    EXPECT_EQ(written, garbage);
+}
+
+TEST_F(NumberedSaveTest, PlainBmpSaveDrawsNothingOnTheMainWindow)
+{
+    PumpFor(30);
+    const int besideX = (kWidth - 1) + 4 + kWidth / 2;
+    ASSERT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
+}
+
+TEST_F(NumberedSaveTest, JpegSaveShowsTheCaptionedPictureBesideTheLiveOne)
+{
+    PumpFor(30);
+    const int besideX = (kWidth - 1) + 4 + kWidth / 2;
+    ASSERT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(kGrey, kGrey, kGrey));
+}
+
+TEST_F(NumberedSaveTest, CaptionedBmpSaveWritesTheCaptionIntoTheBmp)
+{
+    WriteIni("msg", "Pelmix");
+    SaveNumberedImage(false, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows("Pelmix"));
+}
+
+TEST_F(NumberedSaveTest, PercentDirectiveDrawsOnePercentSign)
+{
+    WriteIni("msg", "%%");
+    SaveNumberedImage(false, true, 0);
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
+    std::vector<uint8_t> onePercent = ReferenceCaptionRows("%");
+    EXPECT_NE(onePercent, ReferenceCaptionRows("%%"));
+    EXPECT_NE(onePercent, ReferenceCaptionRows(""));
+    EXPECT_EQ(PixelRows(written), onePercent);
+}
+
+TEST_F(NumberedSaveTest, CaptionTooLongToExpandDrawsNoText)
+{
+    std::string manyYears;
+    for (int i = 0; i < 127; ++i)
+        manyYears += "%Y";  // 254 bytes that expand to 508
+    WriteIni("msg", manyYears.c_str());
+    SaveNumberedImage(false, true, 0);
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
+}
+
+TEST_F(NumberedSaveTest, UnknownDirectivesAndTheHashFlagDrawNothing)
+{
+    WriteIni("msg", "%q%#d%E%");
+    SaveNumberedImage(false, true, 0);
+    std::vector<uint8_t> written;
+    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
+    WriteIni("msg", "A%qB%#HC");
+    SaveNumberedImage(false, true, 0);
+    ASSERT_TRUE(ReadBytes(Image("pc00001.bmp"), written));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows("ABC"));
+}
+
+// --- JPEG saves ---
+
+TEST_F(NumberedSaveTest, JpegSaveOfEveryDepthLeavesACaptionedJpegAndNoBmp)
+{
+    for (FrameKind kind : {FrameKind::Palette8, FrameKind::Rgb555, FrameKind::Bitfields565, FrameKind::Rgb24,
+                           FrameKind::Rgb32}) {
+        SCOPED_TRACE(FrameKindName(kind));
+        ASSERT_TRUE(WriteFrame(MakeFrame(kind, kWidth, kHeight, kGrey, kGrey, kGrey)));
+        SaveNumberedImage(true, true, 0);
+        const std::string jpegName = g_lastSavedFileName;
+        ASSERT_EQ(jpegName.size(), 11u);
+        EXPECT_EQ(jpegName.substr(7), ".jpg");
+        EXPECT_FALSE(FileExists(Image(jpegName.substr(0, 7) + ".bmp")));
+        DecodedJpeg jpeg;
+        ASSERT_TRUE(DecodeJpeg(Image(jpegName), jpeg));
+        EXPECT_EQ(jpeg.width, kWidth);
+        EXPECT_EQ(jpeg.height, kHeight);
+        CaptionInk ink = InkOf(jpeg);
+        EXPECT_GT(ink.white, 20);
+        EXPECT_GT(ink.black, 20);
+        // The shadow stands 2 pixels right of and below the white text.
+        EXPECT_LT(ink.whiteTop, ink.blackTop);
+        EXPECT_LT(ink.whiteLeft, ink.blackLeft);
+        EXPECT_EQ(ink.stray, 0);
+    }
+    EXPECT_EQ(Images().size(), 5u);
+}
+
+TEST_F(NumberedSaveTest, JpegSaveWithoutTheCaptionFlagStillCarriesTheCaption)
+{
+    SaveNumberedImage(true, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
+    DecodedJpeg jpeg;
+    ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), jpeg));
+    CaptionInk ink = InkOf(jpeg);
+    EXPECT_GT(ink.white, 20);
+    EXPECT_GT(ink.black, 20);
+}
+
+TEST_F(NumberedSaveTest, EmptyCaptionFormatDrawsNoTextButStillExports)
+{
+    WriteIni("msg", "");
+    SaveNumberedImage(true, true, 0);
+    DecodedJpeg jpeg;
+    ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), jpeg));
+    CaptionInk ink = InkOf(jpeg);
+    EXPECT_EQ(ink.white, 0);
+    EXPECT_EQ(ink.black, 0);
+    EXPECT_TRUE(Near(jpeg.At(10, 10)[1], kGrey, 4));
+}
+
+TEST_F(NumberedSaveTest, QualityIsClampedToOneToHundred)
+{
+    WriteIni("jpeg_q", "0");
+    SaveNumberedImage(true, true, 0);
+    WriteIni("jpeg_q", "250");
+    SaveNumberedImage(true, true, 0);
+    WriteIni("jpeg_q", nullptr);
+    SaveNumberedImage(true, true, 0);
+
+    DecodedJpeg lowest, highest, standard;
+    ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), lowest));
+    ASSERT_TRUE(DecodeJpeg(Image("pc00001.jpg"), highest));
+    ASSERT_TRUE(DecodeJpeg(Image("pc00002.jpg"), standard));
+    ASSERT_EQ(lowest.lumaTable.size(), 64u);
+    // Quality 1 scales every baseline entry to its ceiling, 100 every entry to 1.
+    EXPECT_TRUE(std::all_of(lowest.lumaTable.begin(), lowest.lumaTable.end(), [](unsigned q) { return q == 255; }));
+    EXPECT_TRUE(std::all_of(highest.lumaTable.begin(), highest.lumaTable.end(), [](unsigned q) { return q == 1; }));
+    EXPECT_EQ(standard.lumaTable.at(0), 8u);  // 75: half the standard table's 16
+}
+
+// --- Folders ---
+
+TEST_F(NumberedSaveTest, CurrentFolderIsRestored)
+{
+    const std::string before = CurrentFolder();
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(CurrentFolder(), before);
+    WriteIni("local_dir", "nowhere");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(CurrentFolder(), before);
+}
+
+TEST_F(NumberedSaveTest, MissingImageFolderSavesIntoTheCurrentFolder)
+{
+    WriteIni("local_dir", "nowhere");
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
+    EXPECT_TRUE(FileExists("pc00000.jpg"));
+    EXPECT_FALSE(FileExists("pc00000.bmp"));
+    EXPECT_TRUE(Images().empty());
+}
+
+TEST_F(NumberedSaveTest, DefaultImageFolderIsTheCurrentFolder)
+{
+    WriteIni("local_dir", nullptr);
+    SaveNumberedImage(false, false, 0);
+    EXPECT_TRUE(FileExists("pc00000.bmp"));
+}
+
+// --- Failures ---
+
+TEST_F(NumberedSaveTest, UnreadableFrameCreatesNothingAndNamesTheBmp)
+{
+    ConnectFrameFile("no-such-frame.bmp");
+    SaveNumberedImage(true, true, 0);
+    EXPECT_TRUE(Images().empty());
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+}
+
+TEST_F(NumberedSaveTest, FrameThatDoesNotLoadIsLeftAsWrittenAndNamed)
+{
+    ASSERT_TRUE(WriteFrame({'B', 'M', 0, 0, 0}));
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+}
+
+// Root ignores a read-only folder under Wine, so the JPEG's place is taken by a folder.
+TEST_F(NumberedSaveTest, UnwritableJpegStillDeletesTheBmpAndNamesTheJpeg)
+{
+    ASSERT_TRUE(CreateDirectoryA(Image("pc99999.jpg").c_str(), nullptr));
+    SaveNumberedImage(true, true, 99999);
+    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    EXPECT_FALSE(FileExists(Image("pc99999.bmp")));
+    EXPECT_EQ(Images(), Names({"pc99999.jpg"}));
+}
+
+TEST_F(NumberedSaveTest, PrefixTooLongForAFileNameSavesNothingAndNamesNoFile)
+{
+    SaveNumberedImage(false, false, 0);
+    ASSERT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    WriteIni("st", std::string(251, 'p').c_str());
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "");
+    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
+}
+
+TEST_F(NumberedSaveTest, WithoutCaptureWindowNothingIsWritten)
+{
+    g_captureWindow = nullptr;
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_TRUE(Images().empty());
+}
+
+TEST_F(NumberedSaveTest, WithoutAnySourceASaveWritesNothingAndTheWindowLives)
+{
+    SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", nullptr);
+    EXPECT_EQ(SendMessageA(windows.capture(), WM_CAP_DRIVER_CONNECT, 0, 0), FALSE);
+    SaveNumberedImage(true, true, 0);
+    SaveNumberedImage(false, false, 0);
+    EXPECT_TRUE(Images().empty());
+    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_TRUE(IsWindow(windows.capture()));
+}
