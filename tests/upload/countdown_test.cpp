@@ -1,0 +1,149 @@
+// The countdown of the automatic mode: what each tick shows and which tick fires.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "countdown.h"
+
+namespace {
+
+struct TickRun {
+    std::vector<int32_t> shown;  // seconds in the title on each tick after the cycle
+    int firingTick = 0;          // 1-based; 0 when none fired within the limit
+};
+
+// The ticks after a cycle, until the next one fires.
+TickRun TicksAfterCycle(int32_t timerSeconds, uint32_t uploadTime, int limit = 1000)
+{
+    TickRun run;
+    int32_t countdown = CountdownAfterCycle(timerSeconds, uploadTime);
+    for (int tick = 1; tick <= limit; ++tick) {
+        countdown = CountdownAfterTick(countdown);
+        if (CycleDue(countdown)) {
+            run.firingTick = tick;
+            break;
+        }
+        run.shown.push_back(CountdownSeconds(countdown));
+    }
+    return run;
+}
+
+std::vector<int32_t> Descending(int32_t from, int32_t to)
+{
+    std::vector<int32_t> values;
+    for (int32_t v = from; v >= to; --v)
+        values.push_back(v);
+    return values;
+}
+
+std::string Title(int32_t countdown, const char* appTitle = "Pelmix")
+{
+    char buffer[kCountdownTitleSize];
+    FormatCountdownTitle(buffer, sizeof(buffer), countdown, appTitle);
+    return buffer;
+}
+
+}  // namespace
+
+TEST(CountdownPeriod, WithoutUploadTheFiringTickShowsTheFullPeriodThenCountsToOne)
+{
+    EXPECT_EQ(CountdownSeconds(CountdownAfterCycle(60, 0)), 60);
+    const TickRun run = TicksAfterCycle(60, 0);
+    EXPECT_EQ(run.shown, Descending(59, 1));
+    EXPECT_EQ(run.firingTick, 60);
+}
+
+TEST(CountdownPeriod, AnUploadOfOneAndAHalfSecondsShortensThePeriod)
+{
+    EXPECT_EQ(CountdownAfterCycle(60, 1500), 58500);
+    EXPECT_EQ(CountdownSeconds(CountdownAfterCycle(60, 1500)), 58);
+    const TickRun run = TicksAfterCycle(60, 1500);
+    EXPECT_EQ(run.shown, Descending(57, 0));
+    EXPECT_EQ(run.firingTick, 59);
+}
+
+TEST(CountdownPeriod, ATimerOfZeroOrLessFiresOnEveryTick)
+{
+    EXPECT_EQ(TicksAfterCycle(0, 0).firingTick, 1);
+    EXPECT_EQ(TicksAfterCycle(-5, 0).firingTick, 1);
+    EXPECT_EQ(TicksAfterCycle(INT_MIN / 1000, 0).firingTick, 1);
+}
+
+TEST(CountdownPeriod, AnUploadLongerThanThePeriodFiresOnTheNextTick)
+{
+    EXPECT_EQ(CountdownAfterCycle(2, 5000), -3000);
+    EXPECT_EQ(TicksAfterCycle(2, 5000).firingTick, 1);
+}
+
+TEST(CountdownPeriod, TheTickStartingAtOneSecondOrLessFires)
+{
+    EXPECT_TRUE(CycleDue(CountdownAfterTick(1000)));
+    EXPECT_TRUE(CycleDue(CountdownAfterTick(0)));
+    EXPECT_FALSE(CycleDue(CountdownAfterTick(1001)));
+}
+
+TEST(CountdownPeriod, HugeTimersWrapAroundAs32BitProductsInsteadOfOverflowing)
+{
+    // Under the sanitizers a signed overflow here would stop the test.
+    EXPECT_EQ(CountdownForPeriod(INT_MAX), -1000);
+    EXPECT_EQ(CountdownForPeriod(INT_MIN), 0);
+    EXPECT_EQ(CountdownForPeriod(2147484), -2147483296);
+    EXPECT_EQ(CountdownAfterCycle(INT_MIN / 1000, 4000000000u), CountdownForPeriod(INT_MIN / 1000) + 294967296);
+}
+
+TEST(CountdownPeriod, ADueCountdownStaysDueAtTheBottomOfTheRange)
+{
+    EXPECT_EQ(CountdownAfterTick(INT_MIN + 1000), INT_MIN);
+    EXPECT_EQ(CountdownAfterTick(INT_MIN + 999), INT_MIN);
+    EXPECT_EQ(CountdownAfterTick(INT_MIN), INT_MIN);
+}
+
+TEST(UploadTime, IsTheDifferenceOfTheTwoTickCounts)
+{
+    EXPECT_EQ(UploadTime(100, 1600), 1500u);
+    EXPECT_EQ(UploadTime(5000, 5000), 0u);
+    EXPECT_EQ(UploadTime(0, 0xFFFFFFFFu), 0xFFFFFFFFu);
+}
+
+TEST(UploadTime, AWrappedTickCountGivesZero)
+{
+    EXPECT_EQ(UploadTime(0xFFFFFF00u, 0x100u), 0u);
+    EXPECT_EQ(CountdownAfterCycle(60, UploadTime(0xFFFFFF00u, 0x100u)), 60000);
+}
+
+TEST(CountdownSeconds, TruncateTowardZero)
+{
+    EXPECT_EQ(CountdownSeconds(999), 0);
+    EXPECT_EQ(CountdownSeconds(-999), 0);
+    EXPECT_EQ(CountdownSeconds(0), 0);
+    EXPECT_EQ(CountdownSeconds(1000), 1);
+    EXPECT_EQ(CountdownSeconds(-1000), -1);
+    EXPECT_EQ(CountdownSeconds(-1500), -1);
+    EXPECT_EQ(CountdownSeconds(-2000), -2);
+    EXPECT_EQ(CountdownSeconds(INT_MIN), -2147483);
+}
+
+TEST(CountdownTitle, ShowsTheWholeSecondsAndTheApplicationTitle)
+{
+    EXPECT_EQ(Title(58500), "あと約58秒で撮影 - Pelmix");
+    EXPECT_EQ(Title(999), "あと約0秒で撮影 - Pelmix");
+    EXPECT_EQ(Title(-999), "あと約0秒で撮影 - Pelmix");
+    EXPECT_EQ(Title(-1500), "あと約-1秒で撮影 - Pelmix");
+    EXPECT_EQ(Title(INT_MIN), "あと約-2147483秒で撮影 - Pelmix");
+}
+
+TEST(CountdownTitle, ALongTitleIsCutAtTheBufferEnd)
+{
+    const std::string longTitle(400, 'x');
+    const std::string title = Title(60000, longTitle.c_str());
+    EXPECT_EQ(title.size(), kCountdownTitleSize - 1);
+    EXPECT_EQ(title.substr(0, std::strlen("あと約60秒で撮影 - x")), "あと約60秒で撮影 - x");
+
+    char small[8];
+    std::memset(small, '#', sizeof(small));
+    FormatCountdownTitle(small, sizeof(small), 60000, "Pelmix");
+    EXPECT_EQ(std::strlen(small), sizeof(small) - 1);
+}

@@ -1,0 +1,114 @@
+"""A throw-away FTP server on a loopback address for the upload tests and the soak.
+
+    ftp_server.py --address 127.0.0.41 --root DIR --log FILE [--user U --password P]
+                  [--lifetime SECONDS] [--silent]
+
+Prints "ready" once it listens on port 21, then writes every command it receives to
+the log, one per line after the time it came ("<unix time> CWD photos", "... PORT
+127,0,0,1,...", "... STOR cam.jpg"), and "... RECEIVED <path>" for every file stored.
+Passive mode is refused (and, like every command, logged), so a test can tell that the
+client used an active data connection. With --silent it
+accepts connections and never says a word. It stops by itself after --lifetime seconds.
+"""
+import argparse
+import logging
+import os
+import socket
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def make_handler(log_path):
+    lock = threading.Lock()
+
+    def write(line):
+        with lock, open(log_path, "a", encoding="utf-8", errors="replace") as log:
+            log.write("%.3f %s\n" % (time.time(), line))
+
+    class LoggingHandler(FTPHandler):
+        def pre_process_command(self, line, cmd, arg):
+            write(f"{cmd} {arg}" if arg else cmd)
+            super().pre_process_command(line, cmd, arg)
+
+        def ftp_PASV(self, line):
+            self.respond("502 Passive mode refused by this test server.")
+
+        def ftp_EPSV(self, line):
+            self.respond("502 Passive mode refused by this test server.")
+
+        def on_file_received(self, file):
+            write("RECEIVED " + os.path.relpath(file, self.authorizer.get_home_dir(self.username)))
+
+        def on_incomplete_file_received(self, file):
+            write("INCOMPLETE " + os.path.relpath(file, self.authorizer.get_home_dir(self.username)))
+
+    return LoggingHandler
+
+
+def serve_ftp(args):
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    handler = make_handler(args.log)
+    handler.authorizer = authorizer
+    handler.banner = "pelmix test server"
+    handler.timeout = 30
+    handler.auth_failed_timeout = 0.1
+    server = FTPServer((args.address, 21), handler)
+    print("ready", flush=True)
+    deadline = time.monotonic() + args.lifetime
+    try:
+        while time.monotonic() < deadline:
+            server.serve_forever(timeout=0.2, blocking=False)
+    finally:
+        server.close_all()
+
+
+def serve_silent(args):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((args.address, 21))
+    listener.listen(16)
+    listener.settimeout(0.2)
+    print("ready", flush=True)
+    accepted = []
+    deadline = time.monotonic() + args.lifetime
+    while time.monotonic() < deadline:
+        try:
+            conn, _ = listener.accept()
+        except socket.timeout:
+            continue
+        accepted.append(conn)
+        with open(args.log, "a", encoding="utf-8") as log:
+            log.write("%.3f ACCEPTED\n" % time.time())
+    for conn in accepted:
+        conn.close()
+    listener.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--address", required=True)
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--user", default="pelmix")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--silent", action="store_true")
+    args = parser.parse_args()
+    logging.basicConfig(level=logging.CRITICAL)
+    if not args.address.startswith("127."):
+        sys.exit("loopback addresses only")
+    open(args.log, "a").close()
+    if args.silent:
+        serve_silent(args)
+    else:
+        serve_ftp(args)
+
+
+if __name__ == "__main__":
+    main()

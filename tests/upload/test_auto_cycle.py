@@ -1,0 +1,178 @@
+"""The automatic mode of the real pelmix.exe, uploading to a real FTP server on 127.44.x.y."""
+import time
+
+import pytest
+
+from pelmix_e2e import WM_COMMAND, Pelmix, wait_until, xdotool_key
+from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, SETTINGS, FtpServer,
+                            countdown_seconds, free_address, pictures, read, server_settings, stop,
+                            write_settings)
+
+ADDRESS = free_address(44)
+IDCANCEL = 2
+
+
+@pytest.fixture
+def server(tmp_path):
+    s = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log")
+    yield s
+    s.stop()
+
+
+@pytest.fixture
+def launch(tmp_path, probe):
+    started = []
+
+    def start(**settings):
+        folder = tmp_path / "app"
+        folder.mkdir(exist_ok=True)
+        write_settings(folder, **server_settings(ADDRESS, **settings))
+        app = Pelmix(folder, probe, source="testpattern")
+        app.folder_path = folder
+        started.append(app)
+        return app
+
+    yield start
+    for app in started:
+        stop(app, probe)
+
+
+class TitleLog:
+    """Every distinct title seen while polling."""
+
+    def __init__(self, app):
+        self.app, self.titles = app, []
+
+    def poll(self):
+        title = self.app.title()
+        if not self.titles or self.titles[-1] != title:
+            self.titles.append(title)
+        return title
+
+    def watch(self, seconds):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.poll()
+            time.sleep(0.05)
+
+    def until(self, predicate, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self.poll()
+            if predicate():
+                return True
+            time.sleep(0.05)
+        return False
+
+    def countdowns(self):
+        return [s for s in (countdown_seconds(t) for t in self.titles) if s is not None]
+
+
+def switch(app, item):
+    app.command(item)
+
+
+class TestSwitching:
+    def test_switching_on_takes_a_picture_at_once_and_off_restores_the_title(self, launch, server):
+        app = launch(timer=30, dut_jpg="cam.jpg")
+        switch(app, AUTO)
+        # A period is 30 s: the first picture comes long before one has passed.
+        assert wait_until(lambda: len(server.received()) == 1, timeout=10)
+        assert pictures(app.folder_path) == ["pc99999.jpg"]
+        assert server.stored_files() == ["cam.jpg"]
+        assert read(server.root_path / "cam.jpg") == read(app.folder_path / "pc99999.jpg")
+        assert wait_until(lambda: countdown_seconds(app.title()) in (28, 29), timeout=3)
+
+        switch(app, AUTO)
+        assert app.title() == APP_TITLE
+        time.sleep(1.5)
+        assert app.title() == APP_TITLE
+
+        # On again: at once again, not after the period still left.
+        switch(app, AUTO)
+        assert wait_until(lambda: len(server.received()) == 2, timeout=10)
+        switch(app, AUTO)
+
+    def test_a_picture_every_period_each_uploaded_under_dut_jpg(self, launch, server):
+        app = launch(timer=2, dut_jpg="cam.jpg")
+        log = TitleLog(app)
+        switch(app, AUTO)
+        assert log.until(lambda: len(server.received()) >= 4, timeout=20)
+        switch(app, AUTO)
+        assert app.title() == APP_TITLE
+        uploads = len(server.received())
+        time.sleep(3)
+        assert len(server.received()) == uploads, "a picture after switching off"
+
+        assert set(server.received()) == {"cam.jpg"}
+        # Without backup numbering every picture goes to the fixed slot.
+        assert pictures(app.folder_path) == ["pc99999.jpg"]
+        assert read(server.root_path / "cam.jpg") == read(app.folder_path / "pc99999.jpg")
+        # Between cycles the title counts the seconds left of the 2-second period.
+        assert set(log.countdowns()) == {0, 1}
+        # One picture per period, not one per tick.
+        times = server.receipt_times()
+        assert all(b - a > 1.5 for a, b in zip(times, times[1:])), times
+
+    def test_with_backup_numbering_each_picture_takes_a_new_number(self, launch, server):
+        app = launch(timer=2)
+        switch(app, AUTO_BACKUP)
+        switch(app, AUTO)
+        assert wait_until(lambda: len(server.received()) >= 3, timeout=20)
+        switch(app, AUTO)
+        names = pictures(app.folder_path)
+        assert "pc99999.jpg" not in names
+        assert names[:3] == ["pc00000.jpg", "pc00001.jpg", "pc00002.jpg"]
+        # With dut_jpg empty, each keeps its own name on the server.
+        assert server.received()[:3] == names[:3]
+        for name in server.received():
+            assert read(server.root_path / name) == read(app.folder_path / name)
+
+    def test_without_the_upload_switch_nothing_is_uploaded(self, launch, server):
+        app = launch(timer=1)
+        switch(app, AUTO_UPLOAD)
+        switch(app, AUTO_BACKUP)
+        switch(app, AUTO)
+        assert wait_until(lambda: len(pictures(app.folder_path)) >= 3, timeout=15)
+        switch(app, AUTO)
+        assert server.commands() == []
+
+
+class TestWhileWaiting:
+    def test_a_manual_ctrl_u_postpones_the_next_picture_by_a_full_period(self, launch, server):
+        app = launch(timer=5)
+        app.focus()  # while the title is still the plain one the X window is found by it
+        switch(app, AUTO_UPLOAD)  # only the manual upload talks to the server
+        switch(app, AUTO_BACKUP)  # a new file per picture, to count them
+        switch(app, AUTO)
+        assert wait_until(lambda: pictures(app.folder_path) == ["pc00000.jpg"], timeout=10)
+        assert wait_until(lambda: countdown_seconds(app.title()) == 3, timeout=10)
+        xdotool_key("ctrl+u")
+        assert wait_until(lambda: server.received() == ["pc00000.jpg"], timeout=10)
+        assert pictures(app.folder_path) == ["pc00000.jpg"]
+
+        # Without the upload the next picture would come within about three seconds; now the
+        # countdown starts again from the full period.
+        log = TitleLog(app)
+        assert log.until(lambda: len(pictures(app.folder_path)) == 2, timeout=15)
+        switch(app, AUTO)
+        seen = log.countdowns()
+        assert seen[:4] == [4, 3, 2, 1], log.titles
+
+    def test_the_settings_dialog_open_does_not_stop_the_mode(self, launch, server, probe):
+        app = launch(timer=1, dut_jpg="cam.jpg")
+        switch(app, AUTO)
+        assert wait_until(lambda: len(server.received()) >= 1, timeout=10)
+        app.post(WM_COMMAND, SETTINGS)
+        dialog = wait_until(lambda: probe.ask("owned", app.hwnd), timeout=10)
+        assert dialog and "#32770" in dialog
+        dialog_hwnd = int(dialog.split(";")[0].split()[0])
+        uploads = len(server.received())
+        log = TitleLog(app)
+        assert log.until(lambda: len(server.received()) >= uploads + 2, timeout=15)
+        assert log.countdowns(), log.titles
+        assert probe.number("iswindow", dialog_hwnd)  # still open all along
+        probe.number("post", dialog_hwnd, WM_COMMAND, IDCANCEL, 0)
+        assert wait_until(lambda: not probe.number("iswindow", dialog_hwnd), timeout=10)
+        switch(app, AUTO)
+        assert app.title() == APP_TITLE

@@ -1,0 +1,189 @@
+"""Uploads of the real pelmix.exe to a real FTP server on a loopback address 127.41.x.y, port 21.
+
+The frame comes from a BMP file, so a test can change the picture and see on screen
+whether the preview runs again after an upload.
+"""
+import threading
+import time
+
+import pytest
+
+from pelmix_e2e import WM_COMMAND, Pelmix, Probe, wait_until
+from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
+                            FtpServer, countdown_title, free_address, make_bmp, pictures, read,
+                            screen_has_colour, server_settings, stop, write_settings)
+
+ADDRESS = free_address(41)
+NOBODY = free_address(42)   # nothing listens here
+SILENT = free_address(43)   # accepts and never answers
+MAGENTA = (255, 0, 255)
+CYAN = (0, 255, 255)
+TIMER = 30
+# Connecting is given 15 s; far longer than that means the window froze.
+ANSWER_LIMIT = 45
+
+
+@pytest.fixture
+def server(tmp_path):
+    s = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log")
+    yield s
+    s.stop()
+
+
+@pytest.fixture
+def launch(tmp_path, probe):
+    """Starts pelmix.exe in tmp_path/app with the given settings and a magenta frame."""
+    started = []
+
+    def start(**settings):
+        folder = tmp_path / "app"
+        folder.mkdir(exist_ok=True)
+        make_bmp(folder / "frame.bmp", 160, 120, MAGENTA)
+        write_settings(folder, timer=TIMER, **settings)
+        app = Pelmix(folder, probe, source="file:frame.bmp")
+        app.folder_path = folder
+        started.append(app)
+        return app
+
+    yield start
+    for app in started:
+        stop(app, probe)
+
+
+def upload_and_watch(app, probe):
+    """Runs command 32773 synchronously from a second probe; returns the titles seen
+    meanwhile and whether the window answered within the limit."""
+    sender = Probe()
+    done = threading.Event()
+
+    def send():
+        sender.number("command", app.hwnd, UPLOAD)
+        done.set()
+
+    thread = threading.Thread(target=send, daemon=True)
+    thread.start()
+    titles = []
+    deadline = time.monotonic() + ANSWER_LIMIT
+    while not done.is_set() and time.monotonic() < deadline:
+        title = app.title()
+        if not titles or titles[-1] != title:
+            titles.append(title)
+        time.sleep(0.05)
+    answered = done.wait(timeout=max(0.0, deadline - time.monotonic()))
+    if answered:
+        sender.close()
+    return titles, answered
+
+
+def save_jpeg(app):
+    app.send(WM_COMMAND, SAVE_JPG)
+    names = pictures(app.folder_path, ".jpg")
+    assert names, "the JPEG save produced no file"
+    return names[-1]
+
+
+def assert_active_mode(server):
+    verbs = server.verbs()
+    assert "PORT" in verbs or "EPRT" in verbs
+    assert "PASV" not in verbs and "EPSV" not in verbs
+
+
+class TestStoredFile:
+    def test_a_jpeg_keeps_its_own_name_in_the_dir_folder(self, launch, server):
+        (server.root_path / "photos").mkdir()
+        app = launch(**server_settings(ADDRESS, dir="photos"))
+        name = save_jpeg(app)
+        app.command(UPLOAD)
+        assert server.stored_files() == ["photos/" + name]
+        assert read(server.root_path / "photos" / name) == read(app.folder_path / name)
+        assert "STOR " + name in server.commands()
+        assert_active_mode(server)
+        assert app.title() == APP_TITLE
+
+    def test_dut_jpg_names_every_upload_the_same(self, launch, server):
+        (server.root_path / "photos").mkdir()
+        app = launch(**server_settings(ADDRESS, dir="photos", dut_jpg="cam.jpg"))
+        first = save_jpeg(app)
+        app.command(UPLOAD)
+        assert server.stored_files() == ["photos/cam.jpg"]
+        assert read(server.root_path / "photos" / "cam.jpg") == read(app.folder_path / first)
+        make_bmp(app.folder_path / "frame.bmp", 160, 120, CYAN)
+        second = save_jpeg(app)
+        assert second != first
+        app.command(UPLOAD)
+        assert server.stored_files() == ["photos/cam.jpg"]
+        assert read(server.root_path / "photos" / "cam.jpg") == read(app.folder_path / second)
+
+    @pytest.mark.parametrize("folder", ["", "nosuch"], ids=["empty_dir", "missing_dir"])
+    def test_without_a_usable_dir_the_file_goes_to_the_login_folder(self, launch, server, folder):
+        app = launch(**server_settings(ADDRESS, dir=folder))
+        name = save_jpeg(app)
+        app.command(UPLOAD)
+        assert server.stored_files() == [name]
+        assert read(server.root_path / name) == read(app.folder_path / name)
+
+    @pytest.mark.parametrize("dut_jpg", ["", "cam.jpg"], ids=["own_name", "dut_jpg"])
+    def test_after_a_space_save_the_bmp_is_sent(self, launch, server, dut_jpg):
+        app = launch(**server_settings(ADDRESS, dut_jpg=dut_jpg))
+        app.send(WM_KEYDOWN, VK_SPACE)
+        bmps = pictures(app.folder_path, ".bmp")
+        bmps.remove("frame.bmp")
+        assert len(bmps) == 1
+        app.command(UPLOAD)
+        remote = dut_jpg or bmps[0]
+        assert server.stored_files() == [remote]
+        assert read(server.root_path / remote) == read(app.folder_path / bmps[0])
+
+    def test_the_title_names_the_upload_while_it_runs(self, launch, server, probe):
+        app = launch(**server_settings(ADDRESS))
+        save_jpeg(app)
+        # The menu command goes the same way as Ctrl+U and the automatic cycle.
+        titles, answered = upload_and_watch(app, probe)
+        assert answered
+        assert app.title() == APP_TITLE
+        assert len(server.received()) == 1
+        assert set(titles) <= {APP_TITLE, UPLOAD_TITLE}
+
+
+FAILURES = {
+    "before_any_save": dict(save=False, settings=server_settings(ADDRESS)),
+    "wrong_password": dict(save=True, settings=server_settings(ADDRESS, **{"pass": "wrong"})),
+    "empty_server": dict(save=True, settings=server_settings("")),
+    "server_not_there": dict(save=True, settings=server_settings(NOBODY)),
+    "silent_server": dict(save=True, settings=server_settings(SILENT)),
+}
+
+
+@pytest.mark.parametrize("case", list(FAILURES))
+def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown(
+        case, tmp_path, launch, server, probe):
+    silent = FtpServer(SILENT, tmp_path / "silent", tmp_path / "silent.log", silent=True) \
+        if case == "silent_server" else None
+    try:
+        app = launch(**FAILURES[case]["settings"])
+        if FAILURES[case]["save"]:
+            save_jpeg(app)
+        titles, answered = upload_and_watch(app, probe)
+        assert answered, "the window did not answer again"
+        assert server.received() == [] and server.stored_files() == []
+        if case == "before_any_save":
+            assert "USER pelmix" in server.commands()  # the connection is still made
+        if case == "wrong_password":
+            assert "PASS wrong" in server.commands()
+        if silent:
+            assert "ACCEPTED" in silent.commands()
+            assert UPLOAD_TITLE in titles
+        assert app.title() == APP_TITLE
+        assert probe.ask("owned", app.hwnd) == ""  # no message box
+        # The preview runs again: a new frame reaches the screen.
+        make_bmp(app.folder_path / "frame.bmp", 160, 120, CYAN)
+        assert wait_until(lambda: screen_has_colour(CYAN, tmp_path), timeout=10, interval=0.3)
+        # The countdown holds a full period again: one tick leaves timer - 1 seconds and
+        # starts no cycle (a countdown left at 0 would take a picture now).
+        before = pictures(app.folder_path)
+        app.send(WM_TIMER, 10, 0)
+        assert app.title() == countdown_title(TIMER - 1)
+        assert pictures(app.folder_path) == before
+    finally:
+        if silent:
+            silent.stop()
