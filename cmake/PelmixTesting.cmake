@@ -23,7 +23,10 @@ endfunction()
 function(pelmix_pytest name file)
   cmake_parse_arguments(T "SERIAL" "TIMEOUT" "" ${ARGN})
   add_test(NAME ${PELMIX_TEST_PREFIX}${name}
+           # A temporary folder of its own: pytest's shared one under /tmp keeps only the
+           # last three runs and deletes older ones, even while another run still uses them.
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-harness.sh /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                   --basetemp=${CMAKE_CURRENT_BINARY_DIR}/pytest-${name}
                    ${CMAKE_CURRENT_SOURCE_DIR}/${file}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(NOT T_TIMEOUT)

@@ -7,6 +7,7 @@ user's would.
 """
 import os
 import shutil
+import struct
 import subprocess
 import time
 
@@ -19,6 +20,8 @@ WM_COMMAND = 0x0111
 WM_KEYDOWN = 0x0100
 WM_TIMER = 0x0113
 WM_SIZE = 0x0005
+WM_SYSCOMMAND = 0x0112
+SC_CLOSE = 0xF060
 
 
 class Probe:
@@ -67,7 +70,7 @@ def wait_until(predicate, timeout=10.0, interval=0.1):
 class Pelmix:
     """pelmix.exe started in a folder of its own (where its Pelmix.ini lives)."""
 
-    def __init__(self, folder, probe, source=None, env=None):
+    def __init__(self, folder, probe, source=None, env=None, stderr_path=None):
         self.folder = str(folder)
         self.probe = probe
         environment = dict(os.environ)
@@ -76,8 +79,11 @@ class Pelmix:
             environment["PELMIX_VIDEO_SOURCE"] = source
         if env:
             environment.update(env)
+        # stderr_path keeps Wine's debug output (e.g. WINEDEBUG=+message) for the test to read.
+        self._stderr = open(stderr_path, "wb") if stderr_path else None
         self.proc = subprocess.Popen(["wine", EXE], cwd=self.folder, env=environment,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL,
+                                     stderr=self._stderr or subprocess.DEVNULL)
         self.hwnd = probe.number("wait", "PELMIX", 20000)
         if not self.hwnd:
             self.proc.kill()
@@ -97,7 +103,46 @@ class Pelmix:
         return self.probe.number("send", self.hwnd, message, wparam, lparam)
 
     def checked(self, command_id):
-        return bool(self.probe.number("menustate", self.hwnd, command_id) & 0x8)
+        state = self.probe.number("menustate", self.hwnd, command_id)
+        # Wine keeps a menu inside its own process: from another one GetMenuState fails (-1).
+        if state == 0xFFFFFFFF:
+            raise RuntimeError("menu state not readable from outside; use menu_checks()")
+        return bool(state & 0x8)
+
+    def menu_checks(self, popup_keys, positions, folder):
+        """Check marks of items of one popup menu, read off the screen as a user sees them.
+
+        popup_keys open the popup (e.g. "alt+o"); positions count its items from 0 with the
+        separators left out. Each item is highlighted in turn with the Down key and looked at:
+        a mark in the check column shows against the highlight colour.
+        """
+        self.key(popup_keys)
+        popup = wait_until(lambda: self.probe.number("find", "#32768"), timeout=5)
+        assert popup, "the menu did not open"
+        time.sleep(0.3)
+        x, y, width, height = (int(v) for v in self.probe.ask("screen", popup).split())
+        highlight = self.probe.ask("syscolor", 13)  # COLOR_HIGHLIGHT
+        marks = {}
+        at = 0
+        for position in sorted(positions):
+            if position > at:
+                xdotool_key(*["Down"] * (position - at))
+                at = position
+                time.sleep(0.3)
+            shot = screenshot(os.path.join(str(folder), "menu-%d.png" % position))
+            column = pixel_column(shot, x + width - 4, y, height)
+            rows = [row for row, colour in enumerate(column) if colour == highlight]
+            assert rows, "no highlighted item in the menu"
+            top, bottom = rows[0], rows[-1]
+            # The highlight starts a few pixels in from the popup's frame; the check column
+            # is its first 14 pixels, before the item text.
+            across = pixel_row(shot, x, y + (top + bottom) // 2, 40)
+            left = across.index(highlight)
+            box = pixel_box(shot, x + left, y + top, 14, bottom - top + 1)
+            marks[position] = any(colour != highlight for colour in box)
+        xdotool_key("Escape", "Escape")
+        time.sleep(0.2)
+        return [marks[p] for p in positions]
 
     def capture_child(self):
         """(hwnd, x, y, width, height) of the capture window, or None."""
@@ -106,16 +151,41 @@ class Pelmix:
             return None
         return tuple(int(p) for p in parts)
 
+    def owned(self):
+        """[(hwnd, class)] of the visible windows the main window owns (dialogs)."""
+        out = self.probe.ask("owned", self.hwnd)
+        return [(int(h), c) for h, c in (item.split(" ", 1) for item in out.split(";") if item)]
+
+    def wait_dialog(self, timeout=10):
+        """The hwnd of the first dialog the main window owns, waiting for it; or None."""
+        found = wait_until(lambda: [h for h, c in self.owned() if c == "#32770"], timeout=timeout)
+        return found[0] if found else None
+
+    def screen_rect(self, hwnd=None):
+        """(x, y, width, height) of a window's client area in screen coordinates."""
+        return tuple(int(p) for p in self.probe.ask("screen", hwnd or self.hwnd).split())
+
+    def files(self):
+        return sorted(os.listdir(self.folder))
+
     def alive(self):
         return self.proc.poll() is None
 
     def wait_exit(self, timeout=20):
-        return self.proc.wait(timeout=timeout)
+        code = self.proc.wait(timeout=timeout)
+        self._close_stderr()
+        return code
 
     def kill(self):
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        self._close_stderr()
+
+    def _close_stderr(self):
+        if self._stderr:
+            self._stderr.close()
+            self._stderr = None
 
     # X-side helpers: real key presses through the X server
     def x_window(self):
@@ -147,6 +217,10 @@ def xdotool_key(*keys, delay_ms=50):
     subprocess.run(["xdotool", "key", "--delay", str(delay_ms), *keys], check=True, timeout=30)
 
 
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], check=True, timeout=30)
+
+
 def screenshot(path):
     """The whole virtual screen as a PNG (ImageMagick's import)."""
     subprocess.run(["import", "-window", "root", str(path)], check=True, timeout=30)
@@ -161,3 +235,60 @@ def artifacts_dir():
 
 def copy_fixture(name, dest):
     shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", name), dest)
+
+
+def write_bmp(path, width, height, pixel):
+    """A 24-bit bottom-up BMP file; pixel(x, y) gives (r, g, b) with y counted from the top."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in reversed(range(height)):
+        row = bytearray()
+        for x in range(width):
+            r, g, b = pixel(x, y)
+            row += bytes((b, g, r))
+        rows.append(bytes(row.ljust(stride, b"\0")))
+    image = b"".join(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(image), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(image), 0, 0, 14 + len(header)))
+        f.write(header)
+        f.write(image)
+    return path
+
+
+def _pixels(png, x, y, width, height):
+    out = subprocess.run(["convert", str(png), "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                          "-depth", "8", "txt:-"], capture_output=True, text=True, check=True,
+                         timeout=30).stdout
+    pixels = {}
+    for line in out.splitlines():
+        if line.startswith("#"):
+            continue
+        where, rest = line.split(":", 1)
+        px, py = (int(v) for v in where.split(","))
+        pixels[(px, py)] = rest.split("#")[1].split()[0][:6].upper()
+    return pixels
+
+
+def pixel_column(png, x, y, height):
+    """Colours ("RRGGBB") of a one-pixel column of a screenshot, top to bottom."""
+    pixels = _pixels(png, x, y, 1, height)
+    return [pixels[(0, row)] for row in range(height)]
+
+
+def pixel_row(png, x, y, width):
+    pixels = _pixels(png, x, y, width, 1)
+    return [pixels[(column, 0)] for column in range(width)]
+
+
+def pixel_box(png, x, y, width, height):
+    return list(_pixels(png, x, y, width, height).values())
+
+
+def screen_colour(png, x, y):
+    """(r, g, b) of one pixel of a screenshot, read with ImageMagick."""
+    out = subprocess.run(["convert", str(png), "-crop", "1x1+%d+%d" % (x, y), "-depth", "8", "txt:-"],
+                         capture_output=True, text=True, check=True, timeout=30).stdout
+    # "0,0: (255,0,0)  #FF0000  red"
+    hex_colour = out.split("#")[-1].split()[0]
+    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))

@@ -18,9 +18,18 @@
 //   setdlgtext DLG ID TEXT     -> 1 or 0
 //   foreground HWND            -> 1 or 0
 //   pid HWND                   -> process id of the window
+//   screen HWND                -> "x y width height" of the client area in screen coordinates
+//   setpos HWND X Y W H        -> SetWindowPos (size and place) result, 1 or 0
+//   show HWND CMD              -> ShowWindow result
+//   syscolor INDEX             -> GetSysColor as "RRGGBB"
+//   resources PID              -> "gdi user workingset private handles" of a process:
+//                                 GDI and USER objects, memory in bytes, kernel handles
 //   quit
 #include <windows.h>
+#include <psapi.h>
+#include <winternl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +72,93 @@ void ReplyNumber(unsigned long long value)
 }
 
 HWND FindTopLevel(const char* className) { return FindWindowA(className, nullptr); }
+
+// Resource counts for the soak. Wine answers GetGuiResources and GetProcessHandleCount
+// with 0, so each count has a fallback that works there: the process's own GDI handle
+// table (its PEB points at it; Wine's entries are 24 bytes with the type at byte 14),
+// its windows for the USER objects, and the system handle list for kernel handles.
+struct WindowCount {
+    DWORD pid;
+    unsigned long count;
+};
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM param)
+{
+    auto* counter = reinterpret_cast<WindowCount*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == counter->pid) {
+        ++counter->count;
+        EnumChildWindows(window, CountWindow, param);
+    }
+    return TRUE;
+}
+
+unsigned long CountGdiTable(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    ULONG length = 0;
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof(basic), &length) != 0)
+        return 0;
+    uint32_t table = 0;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<const uint8_t*>(basic.PebBaseAddress) + 0x94, &table,
+                           sizeof(table), &read) || !table)
+        return 0;
+    const size_t kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
+    static uint8_t entries[kEntries * kEntrySize];
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<uintptr_t>(table)), entries,
+                           sizeof(entries), &read))
+        return 0;
+    unsigned long count = 0;
+    for (size_t i = 0; i < kEntries; ++i)
+        count += entries[i * kEntrySize + kTypeOffset] != 0;
+    return count;
+}
+
+unsigned long CountKernelHandles(DWORD pid)
+{
+    struct Entry { ULONG pid; UCHAR type; UCHAR flags; USHORT handle; PVOID object; ACCESS_MASK access; };
+    static uint8_t buffer[8 << 20];
+    ULONG length = 0;
+    if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer, sizeof(buffer), &length) != 0)
+        return 0;
+    const ULONG total = *reinterpret_cast<const ULONG*>(buffer);
+    const auto* entry = reinterpret_cast<const Entry*>(buffer + sizeof(void*));
+    unsigned long count = 0;
+    for (ULONG i = 0; i < total && reinterpret_cast<const uint8_t*>(entry + i + 1) <= buffer + sizeof(buffer); ++i)
+        count += entry[i].pid == pid;
+    return count;
+}
+
+void ReplyResources(DWORD pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) {
+        Reply("0");
+        return;
+    }
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(process, &memory, sizeof(memory));
+    unsigned long gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    if (!gdi)
+        gdi = CountGdiTable(process);
+    unsigned long user = GetGuiResources(process, GR_USEROBJECTS);
+    if (!user) {
+        WindowCount windows = {pid, 0};
+        EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&windows));
+        user = windows.count;
+    }
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(process, &handles) || !handles)
+        handles = CountKernelHandles(pid);
+    CloseHandle(process);
+    char text[160];
+    snprintf(text, sizeof(text), "%lu %lu %lu %lu %lu", gdi, user, static_cast<unsigned long>(memory.WorkingSetSize),
+             static_cast<unsigned long>(memory.PagefileUsage), static_cast<unsigned long>(handles));
+    Reply(text);
+}
 
 }  // namespace
 
@@ -157,6 +253,30 @@ int main()
             DWORD pid = 0;
             GetWindowThreadProcessId(ToWindow(arg(1)), &pid);
             ReplyNumber(pid);
+        } else if (!strcmp(cmd, "resources")) {
+            ReplyResources(static_cast<DWORD>(ToLong(arg(1))));
+        } else if (!strcmp(cmd, "screen")) {
+            HWND window = ToWindow(arg(1));
+            RECT r = {};
+            GetClientRect(window, &r);
+            POINT origin = {0, 0};
+            ClientToScreen(window, &origin);
+            char text[96];
+            snprintf(text, sizeof(text), "%ld %ld %ld %ld", origin.x, origin.y, r.right, r.bottom);
+            Reply(text);
+        } else if (!strcmp(cmd, "setpos")) {
+            // The last argument holds "W H": split it here.
+            long w = 0, h = 0;
+            sscanf(arg(4), "%ld %ld", &w, &h);
+            ReplyNumber(SetWindowPos(ToWindow(arg(1)), nullptr, static_cast<int>(ToLong(arg(2))), static_cast<int>(ToLong(arg(3))),
+                                     static_cast<int>(w), static_cast<int>(h), SWP_NOZORDER | SWP_NOACTIVATE) ? 1 : 0);
+        } else if (!strcmp(cmd, "syscolor")) {
+            COLORREF colour = GetSysColor(static_cast<int>(ToLong(arg(1))));
+            char text[16];
+            snprintf(text, sizeof(text), "%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+            Reply(text);
+        } else if (!strcmp(cmd, "show")) {
+            ReplyNumber(ShowWindow(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2)))) ? 1 : 0);
         } else {
             Reply("?");
         }

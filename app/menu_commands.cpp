@@ -1,0 +1,97 @@
+// Menu commands, accelerators and the Space and Enter keys of the main window.
+#include "menu_commands.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+#include "app_state.h"
+#include "auto_cycle.h"
+#include "capture_window.h"
+#include "ftp_upload.h"
+#include "main_window.h"
+#include "menu_check.h"
+#include "numbered_save.h"
+#include "resource.h"
+#include "settings_dialog.h"
+#include "settings_store.h"
+
+namespace {
+
+void SendToCaptureWindow(UINT message, WPARAM wParam)
+{
+    if (IsWindow(g_captureWindow))
+        SendMessageA(g_captureWindow, message, wParam, 0);
+}
+
+void OnAbout(HWND window)
+{
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
+}
+
+void OnSettings(HWND window)
+{
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0);
+}
+
+// The driver's own dialogs, each modal: every send returns when its dialog is closed.
+void OnCaptureDialogs()
+{
+    SendToCaptureWindow(WM_CAP_DLG_VIDEOSOURCE, 0);
+    SendToCaptureWindow(WM_CAP_DLG_VIDEOFORMAT, 0);
+    SendToCaptureWindow(WM_CAP_DLG_VIDEODISPLAY, 0);
+    SendToCaptureWindow(WM_CAP_DLG_VIDEOCOMPRESSION, 0);
+}
+
+// Without a capture window the check mark stays, so it never disagrees with the preview.
+void OnStretch()
+{
+    if (!IsWindow(g_captureWindow))
+        return;
+    const bool stretched = MenuCheck(IDM_STRETCH, true);
+    SendMessageA(g_captureWindow, WM_CAP_SET_SCALE, stretched ? 1 : 0, 0);
+}
+
+// Only a folder is opened: "open" on a file would run it, and local_dir comes from the
+// settings file, which may name anything.
+void OnOpenFolder()
+{
+    const std::string folder = ReadSetting(Setting::localDir);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    ShellExecuteA(nullptr, "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_ABOUT:           OnAbout(window); break;
+    case IDM_EXIT:            DestroyWindow(window); break;
+    case IDM_CAPTURE_DIALOGS: OnCaptureDialogs(); break;
+    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(true, true, 0); break;
+    case IDM_UPLOAD:          UploadLastImage(); break;
+    case IDM_AUTO:            OnAutoCommand(); break;
+    case IDM_SETTINGS:        OnSettings(window); break;
+    case IDM_STRETCH:         OnStretch(); break;
+    case IDM_AUTO_UPLOAD:     MenuCheck(IDM_AUTO_UPLOAD, true); break;
+    case IDM_SAVE_BMP:        SaveNumberedImage(false, false, 0); break;
+    case IDM_SAVE_JPG:        SaveNumberedImage(true, false, 0); break;
+    case IDM_AUTO_BACKUP:     MenuCheck(IDM_AUTO_BACKUP, true); break;
+    case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
+    default:                  return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+    }
+    return 0;
+}
+
+LRESULT OnKeyDown(WPARAM key)
+{
+    // Not accelerators: every key-down, auto-repeats included, saves one more picture.
+    if (key == VK_SPACE)
+        SaveNumberedImage(false, false, 0);
+    else if (key == VK_RETURN)
+        SaveNumberedImage(true, false, 0);
+    return 0;
+}

@@ -1,0 +1,74 @@
+// Recording stand-ins linked instead of the real capture window, save, upload,
+// settings dialog and automatic cycle.
+#include "recording_stubs.h"
+
+#include <cstdio>
+
+#include "app_state.h"
+#include "auto_cycle.h"
+#include "capture_window.h"
+#include "ftp_upload.h"
+#include "numbered_save.h"
+#include "settings_dialog.h"
+#include "settings_store.h"
+
+Recorder g_recorder;
+
+namespace {
+
+LRESULT CALLBACK RecordingCaptureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_USER && message < WM_USER + 100) {
+        g_recorder.captureMessages.push_back({message, wParam, lParam});
+        return 1;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
+                         HWND parent, int id)
+{
+    g_recorder.creations.push_back({title, style, x, y, width, height, parent, id, g_mainWindow});
+    if (g_recorder.refuseCaptureWindow)
+        return nullptr;
+    static ATOM registered = 0;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = RecordingCaptureProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "RecordingCapture";
+        registered = RegisterClassA(&wc);
+    }
+    return CreateWindowExA(0, "RecordingCapture", title, style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
+{
+    char text[64];
+    snprintf(text, sizeof(text), "save %d %d %ld", jpeg ? 1 : 0, caption ? 1 : 0, static_cast<long>(startNumber));
+    g_recorder.calls.push_back(text);
+}
+
+void UploadLastImage() { g_recorder.calls.push_back("upload"); }
+void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
+void OnCycleTick() { g_recorder.calls.push_back("tick"); }
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    g_recorder.calls.push_back("settings");
+    g_recorder.settingsOwner = GetWindow(dialog, GW_OWNER);
+    g_recorder.settingsParam = lParam;
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+}
+
+std::string ReadSetting(const StringSetting& setting)
+{
+    g_recorder.calls.push_back(std::string("read ") + setting.key);
+    return g_recorder.localDir;
+}
