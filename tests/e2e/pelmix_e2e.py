@@ -88,6 +88,9 @@ class Pelmix:
         if not self.hwnd:
             self.proc.kill()
             raise RuntimeError("the Pelmix window did not appear")
+        # The class is found as soon as the window exists, before WM_CREATE has made
+        # the capture window: wait for that too, so tests see the finished window.
+        wait_until(self.capture_child, timeout=5)
 
     # Window-side helpers
     def title(self):
