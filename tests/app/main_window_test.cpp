@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app_state.h"
@@ -91,6 +93,35 @@ protected:
         MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
+
+    static void ExpectCaptureWindowFillsTheClientArea(HWND window)
+    {
+        RECT client = Client(window), child = ChildRect(g_captureWindow);
+        EXPECT_EQ(child.left, 0);
+        EXPECT_EQ(child.top, 0);
+        EXPECT_EQ(child.right, client.right);
+        EXPECT_EQ(child.bottom, client.bottom);
+    }
+
+    // Exactly these messages reached the capture window, each with lParam 0.
+    static void ExpectCaptureMessages(std::initializer_list<std::pair<UINT, WPARAM>> expected)
+    {
+        ASSERT_EQ(g_recorder.captureMessages.size(), expected.size());
+        size_t i = 0;
+        for (const auto& [message, wParam] : expected) {
+            EXPECT_EQ(g_recorder.captureMessages[i].message, message) << i;
+            EXPECT_EQ(g_recorder.captureMessages[i].wParam, wParam) << i;
+            EXPECT_EQ(g_recorder.captureMessages[i].lParam, 0) << i;
+            ++i;
+        }
+    }
+
+    static void ExpectQuitWithCodeZero()
+    {
+        WPARAM code = 99;
+        EXPECT_TRUE(QuitPosted(&code));
+        EXPECT_EQ(code, 0u);
+    }
 };
 
 // ---- Start-up ----
@@ -148,20 +179,10 @@ TEST_F(MainWindow, CreationMakesTheCaptureWindowOverTheClientAreaAndStartsThePre
     ASSERT_NE(g_captureWindow, nullptr);
     EXPECT_EQ(GetParent(g_captureWindow), window);
 
-    ASSERT_GE(g_recorder.captureMessages.size(), 3u);
-    const UINT expected[][2] = {{WM_CAP_DRIVER_CONNECT, 0}, {WM_CAP_SET_PREVIEWRATE, 66}, {WM_CAP_SET_PREVIEW, 1}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(g_recorder.captureMessages[i].message, expected[i][0]) << i;
-        EXPECT_EQ(g_recorder.captureMessages[i].wParam, expected[i][1]) << i;
-        EXPECT_EQ(g_recorder.captureMessages[i].lParam, 0) << i;
-    }
-    EXPECT_EQ(g_recorder.captureMessages.size(), 3u) << "no scale message at start";
+    // And no scale message at start.
+    ExpectCaptureMessages({{WM_CAP_DRIVER_CONNECT, 0}, {WM_CAP_SET_PREVIEWRATE, 66}, {WM_CAP_SET_PREVIEW, 1}});
 
-    RECT client = Client(window), child = ChildRect(g_captureWindow);
-    EXPECT_EQ(child.left, 0);
-    EXPECT_EQ(child.top, 0);
-    EXPECT_EQ(child.right, client.right);
-    EXPECT_EQ(child.bottom, client.bottom);
+    ExpectCaptureWindowFillsTheClientArea(window);
 }
 
 TEST_F(MainWindow, WithoutACaptureWindowTheMainWindowStillOpensAndCloses)
@@ -173,9 +194,7 @@ TEST_F(MainWindow, WithoutACaptureWindowTheMainWindowStillOpensAndCloses)
     SetWindowPos(window, nullptr, 0, 0, 500, 400, SWP_NOZORDER | SWP_NOMOVE);
     SendMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
-    WPARAM code = 99;
-    EXPECT_TRUE(QuitPosted(&code));
-    EXPECT_EQ(code, 0u);
+    ExpectQuitWithCodeZero();
 }
 
 // ---- Resizing ----
@@ -184,12 +203,9 @@ TEST_F(MainWindow, ResizingMovesTheCaptureWindowOverTheWholeClientArea)
 {
     HWND window = Open();
     for (SIZE size : {SIZE{640, 480}, SIZE{300, 200}, SIZE{900, 700}}) {
+        SCOPED_TRACE(std::to_string(size.cx) + "x" + std::to_string(size.cy));
         SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOMOVE);
-        RECT client = Client(window), child = ChildRect(g_captureWindow);
-        EXPECT_EQ(child.left, 0);
-        EXPECT_EQ(child.top, 0);
-        EXPECT_EQ(child.right, client.right) << size.cx;
-        EXPECT_EQ(child.bottom, client.bottom) << size.cy;
+        ExpectCaptureWindowFillsTheClientArea(window);
     }
 }
 
@@ -212,14 +228,10 @@ TEST_F(MainWindow, CloseBoxDisconnectsTheDriverThenDestroysTheWindow)
     HWND capture = g_captureWindow;
     g_recorder.Clear();
     EXPECT_EQ(SendMessageA(window, WM_CLOSE, 0, 0), 0);
-    ASSERT_EQ(g_recorder.captureMessages.size(), 1u);
-    EXPECT_EQ(g_recorder.captureMessages[0].message, UINT{WM_CAP_DRIVER_DISCONNECT});
-    EXPECT_EQ(g_recorder.captureMessages[0].wParam, 0u);
+    ExpectCaptureMessages({{WM_CAP_DRIVER_DISCONNECT, 0}});
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(IsWindow(capture));
-    WPARAM code = 99;
-    EXPECT_TRUE(QuitPosted(&code));
-    EXPECT_EQ(code, 0u);
+    ExpectQuitWithCodeZero();
 }
 
 TEST_F(MainWindow, ExitCommandDestroysTheWindowWithoutTheDisconnect)
@@ -229,9 +241,7 @@ TEST_F(MainWindow, ExitCommandDestroysTheWindowWithoutTheDisconnect)
     EXPECT_EQ(Command(IDM_EXIT), 0);
     EXPECT_TRUE(g_recorder.captureMessages.empty());
     EXPECT_FALSE(IsWindow(window));
-    WPARAM code = 99;
-    EXPECT_TRUE(QuitPosted(&code));
-    EXPECT_EQ(code, 0u);
+    ExpectQuitWithCodeZero();
 }
 
 // ---- Saving, uploading, the automatic mode ----
@@ -309,14 +319,10 @@ TEST_F(MainWindow, PictureSettingsShowTheFourDriverDialogsInOrder)
     Open();
     g_recorder.Clear();
     EXPECT_EQ(Command(IDM_CAPTURE_DIALOGS), 0);
-    ASSERT_EQ(g_recorder.captureMessages.size(), 4u);
-    const UINT expected[] = {WM_CAP_DLG_VIDEOSOURCE, WM_CAP_DLG_VIDEOFORMAT, WM_CAP_DLG_VIDEODISPLAY,
-                             WM_CAP_DLG_VIDEOCOMPRESSION};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(g_recorder.captureMessages[i].message, expected[i]) << i;
-        EXPECT_EQ(g_recorder.captureMessages[i].wParam, 0u) << i;
-        EXPECT_EQ(g_recorder.captureMessages[i].lParam, 0) << i;
-    }
+    ExpectCaptureMessages({{WM_CAP_DLG_VIDEOSOURCE, 0},
+                           {WM_CAP_DLG_VIDEOFORMAT, 0},
+                           {WM_CAP_DLG_VIDEODISPLAY, 0},
+                           {WM_CAP_DLG_VIDEOCOMPRESSION, 0}});
 }
 
 TEST_F(MainWindow, StretchTogglesItsCheckAndSendsTheNewState)
@@ -327,11 +333,7 @@ TEST_F(MainWindow, StretchTogglesItsCheckAndSendsTheNewState)
     EXPECT_TRUE(Checked(IDM_STRETCH));
     Command(IDM_STRETCH);
     EXPECT_FALSE(Checked(IDM_STRETCH));
-    ASSERT_EQ(g_recorder.captureMessages.size(), 2u);
-    EXPECT_EQ(g_recorder.captureMessages[0].message, UINT{WM_CAP_SET_SCALE});
-    EXPECT_EQ(g_recorder.captureMessages[0].wParam, 1u);
-    EXPECT_EQ(g_recorder.captureMessages[1].message, UINT{WM_CAP_SET_SCALE});
-    EXPECT_EQ(g_recorder.captureMessages[1].wParam, 0u);
+    ExpectCaptureMessages({{WM_CAP_SET_SCALE, 1}, {WM_CAP_SET_SCALE, 0}});
 }
 
 TEST_F(MainWindow, WithoutACaptureWindowStretchAndDriverDialogsDoNothing)

@@ -323,32 +323,25 @@ protected:
     static std::vector<uint8_t> Image(WORD id) { return Bytes(RT_ICON, id); }
 };
 
-TEST_F(PelmixIcons, Group107Has32And16PixelsIn16Colours)
+TEST_F(PelmixIcons, Group107Has32And16PixelsAnd108Has16PixelsAllIn16Colours)
 {
-    std::vector<uint8_t> group = Bytes(RT_GROUP_ICON, IDI_PELMIX);
-    ASSERT_FALSE(group.empty()) << "no Japanese icon group 107";
-    std::vector<IconImage> images = ReadIconGroup(group, Image);
-    ASSERT_EQ(images.size(), 2u);
-    EXPECT_EQ(images[0].width, 32);
-    EXPECT_EQ(images[0].height, 32);
-    EXPECT_EQ(images[1].width, 16);
-    EXPECT_EQ(images[1].height, 16);
-    for (const IconImage& image : images) {
-        EXPECT_EQ(image.colours, 16);
-        EXPECT_EQ(image.bits, 4);
+    const struct {
+        WORD id;
+        std::vector<int> sizes;
+    } groups[] = {{IDI_PELMIX, {32, 16}}, {IDI_SMALL, {16}}};
+    for (const auto& expected : groups) {
+        SCOPED_TRACE("icon group " + std::to_string(expected.id));
+        std::vector<uint8_t> group = Bytes(RT_GROUP_ICON, expected.id);
+        ASSERT_FALSE(group.empty()) << "no Japanese icon group";
+        std::vector<IconImage> images = ReadIconGroup(group, Image);
+        ASSERT_EQ(images.size(), expected.sizes.size());
+        for (size_t i = 0; i < images.size(); ++i) {
+            EXPECT_EQ(images[i].width, expected.sizes[i]);
+            EXPECT_EQ(images[i].height, expected.sizes[i]);
+            EXPECT_EQ(images[i].colours, 16);
+            EXPECT_EQ(images[i].bits, 4);
+        }
     }
-}
-
-TEST_F(PelmixIcons, Group108Has16PixelsIn16Colours)
-{
-    std::vector<uint8_t> group = Bytes(RT_GROUP_ICON, IDI_SMALL);
-    ASSERT_FALSE(group.empty()) << "no Japanese icon group 108";
-    std::vector<IconImage> images = ReadIconGroup(group, Image);
-    ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0].width, 16);
-    EXPECT_EQ(images[0].height, 16);
-    EXPECT_EQ(images[0].colours, 16);
-    EXPECT_EQ(images[0].bits, 4);
 }
 
 TEST_F(PelmixIcons, TheSystemLoadsBothGroupsAtTheirSizes)

@@ -35,6 +35,15 @@ protected:
         ASSERT_EQ(Send(windows.capture(), WM_CAP_DRIVER_CONNECT, 0), TRUE);
     }
 
+    // Connects to frame.bmp holding this frame and starts the preview every 20 ms.
+    void PreviewFrame(const std::vector<uint8_t>& frame)
+    {
+        ASSERT_TRUE(WriteBytes("frame.bmp", frame));
+        ConnectFrameFile();
+        Send(windows.capture(), WM_CAP_SET_PREVIEWRATE, 20);
+        Send(windows.capture(), WM_CAP_SET_PREVIEW, 1);
+    }
+
     ScratchFolder folder;
     TestWindows& windows = TestWindows::Shared();
 };
@@ -189,10 +198,7 @@ TEST_F(CaptureWindowTest, WithoutACameraConnectFailsAndNothingIsWritten)
 
 TEST_F(CaptureWindowTest, PreviewShowsTheFrameUnscaledAtTheTopLeft)
 {
-    ASSERT_TRUE(WriteBytes("frame.bmp", MakeFrame(FrameKind::Rgb24, 64, 48, 255, 0, 0)));
-    ConnectFrameFile();
-    Send(windows.capture(), WM_CAP_SET_PREVIEWRATE, 20);
-    Send(windows.capture(), WM_CAP_SET_PREVIEW, 1);
+    PreviewFrame(MakeFrame(FrameKind::Rgb24, 64, 48, 255, 0, 0));
     EXPECT_TRUE(PumpUntil([&] { return PixelOf(windows.capture(), 10, 10) == RGB(255, 0, 0); }));
     EXPECT_EQ(PixelOf(windows.capture(), 63, 47), RGB(255, 0, 0));
     EXPECT_EQ(PixelOf(windows.capture(), 64, 10), RGB(0, 0, 0));
@@ -213,10 +219,7 @@ TEST_F(CaptureWindowTest, ScaleStretchesTheFrameToTheWindowAndBack)
 
 TEST_F(CaptureWindowTest, PreviewFollowsTheSourceAtTheRateAndStopsWhenOff)
 {
-    ASSERT_TRUE(WriteBytes("frame.bmp", MakeFrame(FrameKind::Palette8, 64, 48, 255, 255, 255)));
-    ConnectFrameFile();
-    Send(windows.capture(), WM_CAP_SET_PREVIEWRATE, 20);
-    Send(windows.capture(), WM_CAP_SET_PREVIEW, 1);
+    PreviewFrame(MakeFrame(FrameKind::Palette8, 64, 48, 255, 255, 255));
     ASSERT_TRUE(PumpUntil([&] { return PixelOf(windows.capture(), 10, 10) == RGB(255, 255, 255); }));
     ASSERT_TRUE(WriteBytes("frame.bmp", MakeFrame(FrameKind::Rgb555, 64, 48, 0, 0, 255)));
     EXPECT_TRUE(PumpUntil([&] { return PixelOf(windows.capture(), 10, 10) == RGB(0, 0, 255); }));
@@ -232,10 +235,7 @@ TEST_F(CaptureWindowTest, PreviewFollowsTheSourceAtTheRateAndStopsWhenOff)
 
 TEST_F(CaptureWindowTest, PreviewLeavesAnUnpaintableFrameBlack)
 {
-    ASSERT_TRUE(WriteBytes("frame.bmp", {'B', 'M', 0, 0}));
-    ConnectFrameFile();
-    Send(windows.capture(), WM_CAP_SET_PREVIEWRATE, 20);
-    Send(windows.capture(), WM_CAP_SET_PREVIEW, 1);
+    PreviewFrame({'B', 'M', 0, 0});
     PumpFor(100);
     EXPECT_EQ(PixelOf(windows.capture(), 10, 10), RGB(0, 0, 0));
     EXPECT_TRUE(IsWindow(windows.capture()));

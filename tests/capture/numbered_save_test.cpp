@@ -165,39 +165,24 @@ TEST_F(NumberedSaveTest, NextNumberFollowsTheLargestWhateverTheExtension)
     EXPECT_EQ(g_lastSavedFileName, "pc00014.jpg");
 }
 
-TEST_F(NumberedSaveTest, FixedSlotAloneGivesZero)
+TEST_F(NumberedSaveTest, ASingleExistingNameCountsByItsFiveCharacterNumber)
 {
-    Touch("pc99999.jpg");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
-}
-
-TEST_F(NumberedSaveTest, ShortNameCountsByItsLeadingDigits)
-{
-    Touch("pc12.jpg");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00013.bmp");
-}
-
-TEST_F(NumberedSaveTest, SixDigitNameDoesNotCount)
-{
-    Touch("pc123456.jpg");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
-}
-
-TEST_F(NumberedSaveTest, NonNumericNameCountsAsZero)
-{
-    Touch("pcabcde.jpg");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00001.bmp");
-}
-
-TEST_F(NumberedSaveTest, PrefixMatchesWithoutRegardToCase)
-{
-    Touch("PC00020.JPG");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00021.bmp");
+    const struct { const char* existing; const char* saved; } cases[] = {
+        {"pc99999.jpg", "pc00000.bmp"},   // the fixed slot alone
+        {"pc12.jpg", "pc00013.bmp"},      // a short name counts by its leading digits
+        {"pc123456.jpg", "pc00000.bmp"},  // six digits do not count
+        {"pcabcde.jpg", "pc00001.bmp"},   // no digits count as zero
+        {"PC00020.JPG", "pc00021.bmp"},   // the prefix matches without regard to case
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.existing);
+        Touch(c.existing);
+        SaveNumberedImage(false, false, 0);
+        EXPECT_EQ(g_lastSavedFileName, c.saved);
+        DeleteFileA(Image(c.existing).c_str());
+        DeleteFileA(Image(c.saved).c_str());
+        ASSERT_EQ(Images(), Names{});
+    }
 }
 
 TEST_F(NumberedSaveTest, FoldersCountLikeFiles)

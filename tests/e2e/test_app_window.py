@@ -160,6 +160,18 @@ def x_window_exists(xid):
     return subprocess.run(["xdotool", "getwindowname", xid], capture_output=True, timeout=10).returncode == 0
 
 
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def start_with_local_dir(tmp_path, probe, local_dir):
+    """Starts pelmix.exe in tmp_path/run with local_dir set to the given Linux path."""
+    folder = tmp_path / "run"
+    folder.mkdir()
+    (folder / "Pelmix.ini").write_bytes(("[SETTING]\r\nlocal_dir=%s\r\n" % windows_path(local_dir)).encode("cp932"))
+    return Pelmix(folder, probe, source="testpattern")
+
+
 def test_open_folder_opens_the_start_up_folder_by_default(tmp_path, probe):
     start_folder = tmp_path / "pelmix-start-folder"
     start_folder.mkdir()
@@ -177,11 +189,7 @@ def test_open_folder_opens_the_start_up_folder_by_default(tmp_path, probe):
 def test_open_folder_opens_the_local_dir_setting(tmp_path, probe):
     images = tmp_path / "pelmix-image-folder"
     images.mkdir()
-    folder = tmp_path / "run"
-    folder.mkdir()
-    windows_path = "Z:" + str(images).replace("/", "\\")
-    (folder / "Pelmix.ini").write_bytes(("[SETTING]\r\nlocal_dir=%s\r\n" % windows_path).encode("cp932"))
-    app = Pelmix(folder, probe, source="testpattern")
+    app = start_with_local_dir(tmp_path, probe, images)
     try:
         assert app.command(IDM_OPEN_FOLDER) == 0
         shell = wait_until(lambda: shell_window_named("pelmix-image-folder"), timeout=20)
@@ -195,12 +203,8 @@ def test_open_folder_never_runs_a_file_named_by_local_dir(tmp_path, probe):
     # "open" on a batch file would run it; the command is for folders only.
     marker = tmp_path / "ran.txt"
     script = tmp_path / "pelmix-not-a-folder.bat"
-    script.write_bytes(("echo ran > Z:%s\r\n" % str(marker).replace("/", "\\")).encode("cp932"))
-    folder = tmp_path / "run"
-    folder.mkdir()
-    windows_path = "Z:" + str(script).replace("/", "\\")
-    (folder / "Pelmix.ini").write_bytes(("[SETTING]\r\nlocal_dir=%s\r\n" % windows_path).encode("cp932"))
-    app = Pelmix(folder, probe, source="testpattern")
+    script.write_bytes(("echo ran > %s\r\n" % windows_path(marker)).encode("cp932"))
+    app = start_with_local_dir(tmp_path, probe, script)
     try:
         assert app.command(IDM_OPEN_FOLDER) == 0
         time.sleep(3)

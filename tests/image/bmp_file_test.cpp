@@ -42,22 +42,17 @@ DibHeader LoadedHeader(const TestBmp& bmp, const char* name, DibImage& image)
 
 // --- Layout values derived from the header ---
 
-TEST(DibLayout, EightBitsWithoutColourCountHasAFullTable)
+TEST(DibLayout, EightBitsHasItsCountedColoursOrAFullTable)
 {
-    DibImage image;
-    DibHeader h = LoadedHeader(MakePalettedBmp(5, 2, 0), "layout8.bmp", image);
-    EXPECT_EQ(h.ColorCount(), 256u);
-    EXPECT_EQ(h.PixelOffset(), 40u + 1024u);
-    EXPECT_EQ(h.RowStride(), 8u);
-}
-
-TEST(DibLayout, EightBitsWithSixteenColours)
-{
-    DibImage image;
-    DibHeader h = LoadedHeader(MakePalettedBmp(4, 2, 16), "layout8_16.bmp", image);
-    EXPECT_EQ(h.ColorCount(), 16u);
-    EXPECT_EQ(h.PixelOffset(), 40u + 64u);
-    EXPECT_EQ(h.RowStride(), 4u);
+    const struct { int32_t width; uint32_t clrUsed, colours, stride; } cases[] = {{5, 0, 256, 8}, {4, 16, 16, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("clrUsed " + std::to_string(c.clrUsed));
+        DibImage image;
+        DibHeader h = LoadedHeader(MakePalettedBmp(c.width, 2, c.clrUsed), "layout8.bmp", image);
+        EXPECT_EQ(h.ColorCount(), c.colours);
+        EXPECT_EQ(h.PixelOffset(), 40u + 4 * c.colours);
+        EXPECT_EQ(h.RowStride(), c.stride);
+    }
 }
 
 TEST(DibLayout, RowStrideRoundsUpToWholeWords)
@@ -129,33 +124,22 @@ SavedHeader SaveAndReadHeader(const TestBmp& bmp)
     return {Le32(out, 2), Le32(out, 10), uint32_t(out.size())};
 }
 
-TEST(BmpFileHeader, EightBitsWithFullTable)
+TEST(BmpFileHeader, RowsStartAfterTheHeadersAndTheColourTable)
 {
-    SavedHeader s = SaveAndReadHeader(MakePalettedBmp(8, 3, 0));
-    EXPECT_EQ(s.bfOffBits, 1078u);
-    EXPECT_EQ(s.bfSize, 1078u + 8 * 3);
-    EXPECT_EQ(s.fileLength, s.bfSize);
-}
-
-TEST(BmpFileHeader, EightBitsWithSixteenColours)
-{
-    SavedHeader s = SaveAndReadHeader(MakePalettedBmp(8, 3, 16));
-    EXPECT_EQ(s.bfOffBits, 118u);
-    EXPECT_EQ(s.bfSize, 118u + 8 * 3);
-    EXPECT_EQ(s.fileLength, s.bfSize);
-}
-
-TEST(BmpFileHeader, TwentyFourAndPlainSixteenBitsStartRowsAt54)
-{
-    SavedHeader s24 = SaveAndReadHeader(TestBmp(3, 5, 24));
-    EXPECT_EQ(s24.bfOffBits, 54u);
-    EXPECT_EQ(s24.bfSize, 54u + 12 * 5);
-    SavedHeader s16 = SaveAndReadHeader(TestBmp(3, 5, 16));
-    EXPECT_EQ(s16.bfOffBits, 54u);
-    EXPECT_EQ(s16.bfSize, 54u + 8 * 5);
-    SavedHeader s32 = SaveAndReadHeader(TestBmp(3, 5, 32));
-    EXPECT_EQ(s32.bfOffBits, 54u);
-    EXPECT_EQ(s32.bfSize, 54u + 12 * 5);
+    const struct { const char* name; TestBmp bmp; uint32_t offBits, rowBytes; } cases[] = {
+        {"8 bits, full table", MakePalettedBmp(8, 3, 0), 1078, 8 * 3},
+        {"8 bits, 16 colours", MakePalettedBmp(8, 3, 16), 118, 8 * 3},
+        {"24 bits", TestBmp(3, 5, 24), 54, 12 * 5},
+        {"plain 16 bits", TestBmp(3, 5, 16), 54, 8 * 5},
+        {"32 bits", TestBmp(3, 5, 32), 54, 12 * 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SavedHeader s = SaveAndReadHeader(c.bmp);
+        EXPECT_EQ(s.bfOffBits, c.offBits);
+        EXPECT_EQ(s.bfSize, c.offBits + c.rowBytes);
+        EXPECT_EQ(s.fileLength, s.bfSize);
+    }
 }
 
 TEST(BmpFileHeader, BitfieldsStartRowsAt66)

@@ -48,58 +48,40 @@ uint32_t Rgb555(uint32_t r, uint32_t g, uint32_t b) { return r << 10 | g << 5 | 
 
 // --- Conversion into red, green, blue samples ---
 
+using Row = std::vector<Rgb>;
+
 TEST(JpegConversion, FiveSixFiveFieldsWidenThroughTheTables)
 {
-    std::vector<Rgb> px = Convert16({Rgb565(16, 32, 16), 0xFFFF, 0, Rgb565(30, 62, 31), Rgb565(31, 63, 30)},
-                                    true, 0xF800, 0x07E0, 0x001F);
-    ASSERT_EQ(px.size(), 5u);
-    EXPECT_EQ(px[0], (Rgb{128, 128, 128}));
-    EXPECT_EQ(px[1], (Rgb{255, 255, 255}));
-    EXPECT_EQ(px[2], (Rgb{0, 0, 0}));
-    EXPECT_EQ(px[3], (Rgb{240, 248, 255}));
-    EXPECT_EQ(px[4], (Rgb{255, 255, 240}));
+    EXPECT_EQ(Convert16({Rgb565(16, 32, 16), 0xFFFF, 0, Rgb565(30, 62, 31), Rgb565(31, 63, 30)}, true, 0xF800,
+                        0x07E0, 0x001F),
+              (Row{{128, 128, 128}, {255, 255, 255}, {0, 0, 0}, {240, 248, 255}, {255, 255, 240}}));
 }
 
 TEST(JpegConversion, PlainSixteenBitsIsAlwaysFiveFiveFive)
 {
-    std::vector<Rgb> px = Convert16({Rgb555(31, 31, 31), Rgb555(30, 30, 30), 0x8000, 0xF800, Rgb555(1, 2, 3)},
-                                    false, 0, 0, 0);
-    ASSERT_EQ(px.size(), 5u);
-    EXPECT_EQ(px[0], (Rgb{255, 255, 255}));
-    EXPECT_EQ(px[1], (Rgb{240, 240, 240}));
-    EXPECT_EQ(px[2], (Rgb{0, 0, 0})) << "the top bit is ignored";
-    EXPECT_EQ(px[3], (Rgb{240, 0, 0})) << "a 5-6-5 red read as 5-5-5";
-    EXPECT_EQ(px[4], (Rgb{8, 16, 24}));
+    // 0x8000: the top bit is ignored; 0xF800: a 5-6-5 red read as 5-5-5.
+    EXPECT_EQ(Convert16({Rgb555(31, 31, 31), Rgb555(30, 30, 30), 0x8000, 0xF800, Rgb555(1, 2, 3)}, false, 0, 0, 0),
+              (Row{{255, 255, 255}, {240, 240, 240}, {0, 0, 0}, {240, 0, 0}, {8, 16, 24}}));
 }
 
 TEST(JpegConversion, FiveFiveFiveBitfieldsReadLikePlainSixteenBits)
 {
-    std::vector<Rgb> px = Convert16({Rgb555(31, 0, 0), Rgb555(0, 30, 0), Rgb555(0, 0, 1)}, true, 0x7C00,
-                                    0x03E0, 0x001F);
-    ASSERT_EQ(px.size(), 3u);
-    EXPECT_EQ(px[0], (Rgb{255, 0, 0}));
-    EXPECT_EQ(px[1], (Rgb{0, 240, 0}));
-    EXPECT_EQ(px[2], (Rgb{0, 0, 8}));
+    EXPECT_EQ(Convert16({Rgb555(31, 0, 0), Rgb555(0, 30, 0), Rgb555(0, 0, 1)}, true, 0x7C00, 0x03E0, 0x001F),
+              (Row{{255, 0, 0}, {0, 240, 0}, {0, 0, 8}}));
 }
 
 TEST(JpegConversion, UnusualSixteenBitMasksStayInsideTheTables)
 {
     // Every field index is cut to its table's width.
-    std::vector<Rgb> px = Convert16({0xFFFF, 0x0000, 0x7BEF}, true, 0xFFFF, 0xFFFF, 0xFFFF);
-    ASSERT_EQ(px.size(), 3u);
-    EXPECT_EQ(px[0], (Rgb{255, 255, 255}));
-    EXPECT_EQ(px[1], (Rgb{0, 0, 0}));
-    EXPECT_EQ(px[2], (Rgb{240, 255, 120}));
+    EXPECT_EQ(Convert16({0xFFFF, 0x0000, 0x7BEF}, true, 0xFFFF, 0xFFFF, 0xFFFF),
+              (Row{{255, 255, 255}, {0, 0, 0}, {240, 255, 120}}));
 }
 
 TEST(JpegConversion, TwentyFourBitsSwapsBlueAndRed)
 {
     TestBmp bmp(2, 1, 24);
     bmp.pixels = {10, 20, 30, 200, 100, 0, 0, 0};
-    std::vector<Rgb> px = ConvertedRow(bmp);
-    ASSERT_EQ(px.size(), 2u);
-    EXPECT_EQ(px[0], (Rgb{30, 20, 10}));
-    EXPECT_EQ(px[1], (Rgb{0, 100, 200}));
+    EXPECT_EQ(ConvertedRow(bmp), (Row{{30, 20, 10}, {0, 100, 200}}));
 }
 
 TEST(JpegConversion, EightBitsLooksUpTheColourTable)
@@ -109,11 +91,8 @@ TEST(JpegConversion, EightBitsLooksUpTheColourTable)
     bmp.table[4 * 5 + 1] = 22;
     bmp.table[4 * 5 + 2] = 33;
     bmp.Put(0, 0, 5);
-    bmp.Put(1, 0, 255);
-    std::vector<Rgb> px = ConvertedRow(bmp);
-    ASSERT_EQ(px.size(), 3u);
-    EXPECT_EQ(px[0], (Rgb{33, 22, 11}));
-    EXPECT_EQ(px[1], (Rgb{255, 255, 0}));  // the last entry of the ramp
+    bmp.Put(1, 0, 255);  // the last entry of the ramp
+    EXPECT_EQ(ConvertedRow(bmp), (Row{{33, 22, 11}, {255, 255, 0}, {0, 0, 255}}));
 }
 
 TEST(JpegConversion, EightBitIndexBeyondTheColourCountIsBlack)
@@ -122,21 +101,14 @@ TEST(JpegConversion, EightBitIndexBeyondTheColourCountIsBlack)
     bmp.Put(0, 0, 15);
     bmp.Put(1, 0, 16);
     bmp.Put(2, 0, 255);
-    std::vector<Rgb> px = ConvertedRow(bmp);
-    ASSERT_EQ(px.size(), 3u);
-    EXPECT_EQ(px[0], (Rgb{255, 15, 240}));
-    EXPECT_EQ(px[1], (Rgb{0, 0, 0}));
-    EXPECT_EQ(px[2], (Rgb{0, 0, 0}));
+    EXPECT_EQ(ConvertedRow(bmp), (Row{{255, 15, 240}, {0, 0, 0}, {0, 0, 0}}));
 }
 
 TEST(JpegConversion, ThirtyTwoBitsPlainIsBlueGreenRedUnused)
 {
     TestBmp bmp(2, 1, 32);
     bmp.pixels = {10, 20, 30, 99, 255, 0, 128, 1};
-    std::vector<Rgb> px = ConvertedRow(bmp);
-    ASSERT_EQ(px.size(), 2u);
-    EXPECT_EQ(px[0], (Rgb{30, 20, 10}));
-    EXPECT_EQ(px[1], (Rgb{128, 0, 255}));
+    EXPECT_EQ(ConvertedRow(bmp), (Row{{30, 20, 10}, {128, 0, 255}}));
 }
 
 TEST(JpegConversion, ThirtyTwoBitBitfieldsFollowTheirMasks)
@@ -144,24 +116,24 @@ TEST(JpegConversion, ThirtyTwoBitBitfieldsFollowTheirMasks)
     TestBmp rgba(1, 1, 32);  // red in the low byte
     rgba.SetMasks(0x000000FF, 0x0000FF00, 0x00FF0000);
     rgba.pixels = {10, 20, 30, 99};
-    EXPECT_EQ(ConvertedRow(rgba), (std::vector<Rgb>{{10, 20, 30}}));
+    EXPECT_EQ(ConvertedRow(rgba), (Row{{10, 20, 30}}));
 
     TestBmp deep(2, 1, 32);  // 10 bits a channel keep their top 8
     deep.SetMasks(0x3FF00000, 0x000FFC00, 0x000003FF);
     deep.Put(0, 0, 0x3FFu << 20 | 0x200u << 10 | 0x003u);
     deep.Put(1, 0, 0xC0000000);
-    EXPECT_EQ(ConvertedRow(deep), (std::vector<Rgb>{{255, 128, 0}, {0, 0, 0}}));
+    EXPECT_EQ(ConvertedRow(deep), (Row{{255, 128, 0}, {0, 0, 0}}));
 
     TestBmp narrow(2, 1, 32);  // 5 bits a channel stretch to full range
     narrow.SetMasks(0x7C00, 0x03E0, 0x001F);
     narrow.Put(0, 0, 0x7FFF);
     narrow.Put(1, 0, 0x0000);
-    EXPECT_EQ(ConvertedRow(narrow), (std::vector<Rgb>{{255, 255, 255}, {0, 0, 0}}));
+    EXPECT_EQ(ConvertedRow(narrow), (Row{{255, 255, 255}, {0, 0, 0}}));
 
     TestBmp none(1, 1, 32);  // an empty mask reads as 0
     none.SetMasks(0, 0xFF00, 0xFFFFFFFF);
     none.Put(0, 0, 0xFFFFFFFF);
-    EXPECT_EQ(ConvertedRow(none), (std::vector<Rgb>{{0, 255, 255}}));
+    EXPECT_EQ(ConvertedRow(none), (Row{{0, 255, 255}}));
 }
 
 // --- Decoded JPEG files ---

@@ -13,8 +13,6 @@
 
 namespace {
 
-const char kIni[] = "Pelmix.ini";
-
 const char kDefaultsFile[] =
     "[SETTING]\r\n"
     "st=pc\r\n"
@@ -68,17 +66,17 @@ DialogStep Capture(std::vector<std::string>* shown)
     };
 }
 
+// Opens the dialog, notes what its fields show and cancels it.
+std::vector<std::string> FieldsShownOnOpening()
+{
+    std::vector<std::string> shown;
+    EXPECT_EQ(RunSettingsDialog({Capture(&shown), Click(IDCANCEL)}), IDCANCEL);
+    return shown;
+}
+
 std::string Line(const std::string& key, const std::string& value)
 {
     return key + "=" + value + "\r\n";
-}
-
-std::string Kanji(int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += "画";
-    return text;
 }
 
 }  // namespace
@@ -87,8 +85,7 @@ using SettingsDialogOpening = IniFolderTest;
 
 TEST_F(SettingsDialogOpening, WithoutAFileTheFieldsShowTheDefaults)
 {
-    std::vector<std::string> shown;
-    EXPECT_EQ(RunSettingsDialog({Capture(&shown), Click(IDCANCEL)}), IDCANCEL);
+    std::vector<std::string> shown = FieldsShownOnOpening();
     // Field order of kAllFields: st, msg, local_dir, server, id, pass, dir, jpeg_q, dut_jpg, timer.
     EXPECT_EQ(shown, (std::vector<std::string>{"pc", "[%y/%m/%d %H:%M]", ".", "", "", "", "", "75", "", "60"}));
     EXPECT_FALSE(FileExists(kIni));
@@ -99,15 +96,14 @@ TEST_F(SettingsDialogOpening, TheFieldsShowTheFileAsItStandsAtEachOpening)
     WriteFileBytes(kIni,
                    "[SETTING]\r\nst=cam\r\nmsg=%H:%M\r\nlocal_dir=C:\\img\r\nserver=ftp.example\r\nid=me\r\n"
                    "pass=pw\r\ndut_jpg=live.jpg\r\ndir=/www\r\njpeg_q=90\r\ntimer=300\r\n");
-    std::vector<std::string> shown;
-    RunSettingsDialog({Capture(&shown), Click(IDCANCEL)});
+    std::vector<std::string> shown = FieldsShownOnOpening();
     EXPECT_EQ(shown, (std::vector<std::string>{"cam", "%H:%M", "C:\\img", "ftp.example", "me", "pw", "/www", "90",
                                                "live.jpg", "300"}));
 
     // Edited by hand while the program runs: the next opening shows the new text.
     WriteFileBytes(kIni, "[SETTING]\r\nst=door\r\ntimer=5\r\n");
     AgeFileTimeForward(kIni);
-    RunSettingsDialog({Capture(&shown), Click(IDCANCEL)});
+    shown = FieldsShownOnOpening();
     EXPECT_EQ(shown[0], "door");
     EXPECT_EQ(shown[1], "[%y/%m/%d %H:%M]");
     EXPECT_EQ(shown[9], "5");
@@ -116,8 +112,7 @@ TEST_F(SettingsDialogOpening, TheFieldsShowTheFileAsItStandsAtEachOpening)
 TEST_F(SettingsDialogOpening, ANegativeNumberIsShownAsItsUnsignedValue)
 {
     WriteFileBytes(kIni, "[SETTING]\r\njpeg_q=-1\r\ntimer=-2147483648\r\n");
-    std::vector<std::string> shown;
-    RunSettingsDialog({Capture(&shown), Click(IDCANCEL)});
+    std::vector<std::string> shown = FieldsShownOnOpening();
     EXPECT_EQ(shown[7], "4294967295");
     EXPECT_EQ(shown[9], "2147483648");
 }
@@ -126,8 +121,7 @@ TEST_F(SettingsDialogOpening, AValueLongerThan255CharactersIsShownCutTo255)
 {
     std::string value(300, 'q');
     WriteFileBytes(kIni, "[SETTING]\r\n" + Line("msg", value));
-    std::vector<std::string> shown;
-    RunSettingsDialog({Capture(&shown), Click(IDCANCEL)});
+    std::vector<std::string> shown = FieldsShownOnOpening();
     EXPECT_EQ(shown[1], value.substr(0, 255));
 }
 
@@ -246,8 +240,7 @@ TEST_F(SettingsDialogOk, AnEmptyFieldIsStoredEmptyAndReadsBackEmpty)
     EXPECT_EQ(ReadSetting(Setting::st), "");
     EXPECT_EQ(ReadSetting(Setting::localDir), "");
 
-    std::vector<std::string> shown;
-    RunSettingsDialog({Capture(&shown), Click(IDCANCEL)});
+    std::vector<std::string> shown = FieldsShownOnOpening();
     EXPECT_EQ(shown[0], "");
     EXPECT_EQ(shown[2], "");
 }

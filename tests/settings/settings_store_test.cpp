@@ -9,20 +9,6 @@
 #include "settings_store.h"
 #include "settings_test_support.h"
 
-namespace {
-
-const char kIni[] = "Pelmix.ini";
-
-std::string Kanji(int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += "画";
-    return text;
-}
-
-}  // namespace
-
 TEST(SettingsStoreStart, StartsOnWinIniUntilStartUpPointsItAtPelmixIni)
 {
     SettingsStore fresh;

@@ -33,6 +33,14 @@ void IniFolderTest::TearDown()
     RemoveDirectoryA(folder_.c_str());
 }
 
+std::string Kanji(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "画";
+    return text;
+}
+
 bool FileExists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;

@@ -11,6 +11,12 @@
 
 // Each test runs in a fresh empty folder that is the current folder, with the store
 // pointed at ./Pelmix.ini the way start-up does it.
+// The file the store is pointed at, relative to the test's folder.
+inline constexpr char kIni[] = "Pelmix.ini";
+
+// count copies of one two-byte kanji, for length limits counted in bytes.
+std::string Kanji(int count);
+
 class IniFolderTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,46 +1,52 @@
 // How the text of a number field becomes the unsigned number that is stored.
+#include <initializer_list>
+
 #include <gtest/gtest.h>
 
 #include "unsigned_text.h"
 
+namespace {
+
+struct Reading {
+    const char* text;
+    unsigned value;
+};
+
+void ExpectReadings(std::initializer_list<Reading> readings)
+{
+    for (const Reading& reading : readings)
+        EXPECT_EQ(ReadUnsignedDecimal(reading.text), reading.value) << '"' << reading.text << '"';
+}
+
+}  // namespace
+
 TEST(UnsignedDecimal, DigitsGiveTheirValue)
 {
-    EXPECT_EQ(ReadUnsignedDecimal("0"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("75"), 75u);
-    EXPECT_EQ(ReadUnsignedDecimal("500"), 500u);
-    EXPECT_EQ(ReadUnsignedDecimal("007"), 7u);
+    ExpectReadings({{"0", 0u}, {"75", 75u}, {"500", 500u}, {"007", 7u}});
 }
 
 TEST(UnsignedDecimal, TextWithoutDigitsGivesZero)
 {
-    EXPECT_EQ(ReadUnsignedDecimal(""), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("abc"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("   "), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("-5"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("+5"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("x12"), 0u);
+    ExpectReadings({{"", 0u}, {"abc", 0u}, {"   ", 0u}, {"-5", 0u}, {"+5", 0u}, {"x12", 0u}});
 }
 
 TEST(UnsignedDecimal, LeadingSpacesAreSkippedAndReadingStopsAtTheFirstOtherCharacter)
 {
-    EXPECT_EQ(ReadUnsignedDecimal("  42"), 42u);
-    EXPECT_EQ(ReadUnsignedDecimal("12abc"), 12u);
-    EXPECT_EQ(ReadUnsignedDecimal("1 2"), 1u);
-    EXPECT_EQ(ReadUnsignedDecimal("60秒"), 60u);
+    ExpectReadings({{"  42", 42u}, {"12abc", 12u}, {"1 2", 1u}, {"60秒", 60u}});
 }
 
 TEST(UnsignedDecimal, TheWholeUnsignedRangeIsKept)
 {
-    EXPECT_EQ(ReadUnsignedDecimal("2147483647"), 2147483647u);
-    EXPECT_EQ(ReadUnsignedDecimal("2147483648"), 2147483648u);
-    EXPECT_EQ(ReadUnsignedDecimal("4294967295"), 4294967295u);
-    EXPECT_EQ(ReadUnsignedDecimal("0000000000000000000000000000000000004294967295"), 4294967295u);
+    ExpectReadings({{"2147483647", 2147483647u},
+                    {"2147483648", 2147483648u},
+                    {"4294967295", 4294967295u},
+                    {"0000000000000000000000000000000000004294967295", 4294967295u}});
 }
 
 TEST(UnsignedDecimal, AValueAbove4294967295GivesZero)
 {
-    EXPECT_EQ(ReadUnsignedDecimal("4294967296"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("42949672950"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("18446744073709551616"), 0u);
-    EXPECT_EQ(ReadUnsignedDecimal("999999999999999999999999999999"), 0u);
+    ExpectReadings({{"4294967296", 0u},
+                    {"42949672950", 0u},
+                    {"18446744073709551616", 0u},
+                    {"999999999999999999999999999999", 0u}});
 }

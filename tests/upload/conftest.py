@@ -1,7 +1,9 @@
-"""The probe fixture for the upload and automatic-mode tests (as in tests/e2e)."""
+"""Fixtures of the upload and automatic-mode tests: the probe (as in tests/e2e), a real FTP
+server on the test module's ADDRESS, and pelmix.exe started in tmp_path/app."""
 import pytest
 
-from pelmix_e2e import Probe
+from pelmix_e2e import Pelmix, Probe
+from upload_support import FtpServer, stop, write_settings
 
 
 @pytest.fixture
@@ -9,3 +11,30 @@ def probe():
     p = Probe()
     yield p
     p.close()
+
+
+@pytest.fixture
+def server(request, tmp_path):
+    s = FtpServer(request.module.ADDRESS, tmp_path / "server", tmp_path / "ftp.log")
+    yield s
+    s.stop()
+
+
+@pytest.fixture
+def start_pelmix(tmp_path, probe):
+    """Starts pelmix.exe in tmp_path/app on the given frame source with the given settings;
+    every one started is stopped after the test."""
+    started = []
+
+    def start(source, **settings):
+        folder = tmp_path / "app"
+        folder.mkdir(exist_ok=True)
+        write_settings(folder, **settings)
+        app = Pelmix(folder, probe, source=source)
+        app.folder_path = folder
+        started.append(app)
+        return app
+
+    yield start
+    for app in started:
+        stop(app, probe)

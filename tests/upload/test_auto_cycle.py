@@ -3,38 +3,17 @@ import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, Pelmix, wait_until, xdotool_key
-from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, SETTINGS, FtpServer,
-                            countdown_seconds, free_address, pictures, read, server_settings, stop,
-                            write_settings)
+from pelmix_e2e import WM_COMMAND, wait_until, xdotool_key
+from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, SETTINGS, countdown_seconds,
+                            free_address, pictures, read, server_settings)
 
 ADDRESS = free_address(44)
 IDCANCEL = 2
 
 
 @pytest.fixture
-def server(tmp_path):
-    s = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log")
-    yield s
-    s.stop()
-
-
-@pytest.fixture
-def launch(tmp_path, probe):
-    started = []
-
-    def start(**settings):
-        folder = tmp_path / "app"
-        folder.mkdir(exist_ok=True)
-        write_settings(folder, **server_settings(ADDRESS, **settings))
-        app = Pelmix(folder, probe, source="testpattern")
-        app.folder_path = folder
-        started.append(app)
-        return app
-
-    yield start
-    for app in started:
-        stop(app, probe)
+def launch(start_pelmix):
+    return lambda **settings: start_pelmix("testpattern", **server_settings(ADDRESS, **settings))
 
 
 class TitleLog:

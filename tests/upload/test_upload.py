@@ -8,10 +8,10 @@ import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, Pelmix, Probe, wait_until
+from pelmix_e2e import WM_COMMAND, Probe, wait_until
 from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
                             FtpServer, countdown_title, free_address, make_bmp, pictures, read,
-                            screen_has_colour, server_settings, stop, write_settings)
+                            screen_has_colour, server_settings)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
@@ -24,30 +24,14 @@ ANSWER_LIMIT = 45
 
 
 @pytest.fixture
-def server(tmp_path):
-    s = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log")
-    yield s
-    s.stop()
-
-
-@pytest.fixture
-def launch(tmp_path, probe):
-    """Starts pelmix.exe in tmp_path/app with the given settings and a magenta frame."""
-    started = []
-
+def launch(tmp_path, start_pelmix):
+    """Starts pelmix.exe with the given settings and a magenta frame."""
     def start(**settings):
-        folder = tmp_path / "app"
-        folder.mkdir(exist_ok=True)
-        make_bmp(folder / "frame.bmp", 160, 120, MAGENTA)
-        write_settings(folder, timer=TIMER, **settings)
-        app = Pelmix(folder, probe, source="file:frame.bmp")
-        app.folder_path = folder
-        started.append(app)
-        return app
+        (tmp_path / "app").mkdir(exist_ok=True)
+        make_bmp(tmp_path / "app" / "frame.bmp", 160, 120, MAGENTA)
+        return start_pelmix("file:frame.bmp", timer=TIMER, **settings)
 
-    yield start
-    for app in started:
-        stop(app, probe)
+    return start
 
 
 def upload_and_watch(app, probe):
