@@ -13,7 +13,10 @@ function(pelmix_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # Judged by GoogleTest's own summary, not the exit code alone: a Wine process that is
+  # torn down mid-run can end with 0, which must not count as a pass.
+  set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   if(T_SERIAL)
     set_tests_properties(${PELMIX_TEST_PREFIX}${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
