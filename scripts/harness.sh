@@ -37,6 +37,18 @@ harness_start() {
     wineboot --init >/dev/null 2>&1 </dev/null || true
     wineserver -w
   fi
+  if [ ! -f "$WINEPREFIX/.pelmix-fonts" ]; then
+    # The dialogs ask for the Japanese Windows fonts; without a stand-in of the same
+    # metrics Wine picks a wider face and cuts the labels short.
+    local face
+    for face in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null 2>&1 </dev/null || true
+    done
+    for face in "ＭＳ ゴシック" "MS Gothic"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f >/dev/null 2>&1 </dev/null || true
+    done
+    touch "$WINEPREFIX/.pelmix-fonts"
+  fi
   # A persistent server for the session saves a second per Wine start.
   if [ -z "${PELMIX_WINESERVER_UP:-}" ]; then
     wineserver -p >/dev/null 2>&1 </dev/null || true
