@@ -126,7 +126,8 @@ bool FormatNumberedName(char (&name)[kFileNameCapacity], const char* prefix, int
 
 std::string FilterCaptionFormat(const char* format)
 {
-    static const char kUnderstood[] = "aAbBcdHIjmMpSUwWxXyYzZ%";
+    static const char kLetters[] = "aAbBcdHIjmMpSUwWxXyYzZ";
+    auto understood = [](char c) { return c && std::strchr(kLetters, c); };
     std::string filtered;
     const char* p = format;
     while (*p) {
@@ -135,13 +136,18 @@ std::string FilterCaptionFormat(const char* format)
             continue;
         }
         ++p;
-        if (*p == '#') {
-            p = SkipCharacter(p + 1);
-        } else if (*p && std::strchr(kUnderstood, *p)) {
-            filtered += '%';
-            filtered += *p++;
+        if (*p == '%') {
+            filtered += "%%";
+            ++p;
+        } else if (*p == '#' && understood(p[1])) {
+            filtered.append("%#").append(1, p[1]);
+            p += 2;
+        } else if (understood(*p)) {
+            filtered.append("%").append(1, *p++);
         } else {
-            p = SkipCharacter(p);
+            // Whatever the runtime does not know could end the process in its
+            // invalid-parameter handler, so it never gets there.
+            p = SkipCharacter(*p == '#' ? p + 1 : p);
         }
     }
     return filtered;

@@ -45,8 +45,9 @@ bool FormatNumberedName(char (&name)[kFileNameCapacity], const char* prefix, int
                         const char* extension);
 
 // The caption format with every directive that the runtime might reject removed: only
-// %a %A %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %z %Z and %% are kept;
-// anything else after a "%" (including the "#" flag and a "%" at the end) drops out.
+// %a %A %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %z %Z, the same letters
+// with the "#" flag (the alternate form, e.g. no leading zeros) and %% are kept;
+// anything else after a "%" (and a "%" at the end) drops out.
 std::string FilterCaptionFormat(const char* format);
 
 // The caption text for the time given; empty when the expansion would not fit in 255

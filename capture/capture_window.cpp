@@ -30,12 +30,28 @@ CaptureState* StateOf(HWND window)
     return reinterpret_cast<CaptureState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// The grabbed frame in scratch becomes the shown one.
+RECT UnscaledFrameArea(const CaptureState& state)
+{
+    const int rows = state.view.height < 0 ? -state.view.height : state.view.height;
+    return {0, 0, state.view.width, rows};
+}
+
+// The grabbed frame in scratch becomes the shown one. Unscaled, only the picture's
+// own area is repainted: the save shows the captioned picture beside it, drawn over
+// this window, and a repaint of the whole window would wipe that at once.
 void ShowScratchFrame(HWND window, CaptureState& state)
 {
+    const bool wasUnscaled = state.viewable && !state.scale;
+    const RECT before = UnscaledFrameArea(state);
     state.frame.swap(state.scratch);
     state.viewable = ViewBmp(state.frame.data(), state.frame.size(), state.view);
-    InvalidateRect(window, nullptr, FALSE);
+    if (!wasUnscaled || !state.viewable || state.scale) {
+        InvalidateRect(window, nullptr, FALSE);
+        return;
+    }
+    const RECT after = UnscaledFrameArea(state);
+    InvalidateRect(window, &before, FALSE);
+    InvalidateRect(window, &after, FALSE);
 }
 
 void RefreshFrame(HWND window, CaptureState& state)
@@ -121,8 +137,14 @@ LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
 
 LRESULT OnSaveDib(HWND window, CaptureState& state, const char* name)
 {
-    if (!name || !state.source || !state.source->GrabFrame(state.scratch))
+    if (!name)
         return FALSE;
+    if (!state.source || !state.source->GrabFrame(state.scratch)) {
+        // An older picture left under this name (the fixed slot) must not pass for
+        // the current frame.
+        DeleteFileA(name);
+        return FALSE;
+    }
     bool written = WriteWholeFile(name, state.scratch);
     ShowScratchFrame(window, state);
     return written ? TRUE : FALSE;

@@ -159,11 +159,16 @@ TEST(CaptionFormatFilter, KeepsTheUnderstoodDirectivesAndText)
     EXPECT_EQ(FilterCaptionFormat("撮影 %H時"), "撮影 %H時");
 }
 
-TEST(CaptionFormatFilter, DropsOtherDirectivesTheHashFlagAndATrailingPercent)
+TEST(CaptionFormatFilter, KeepsTheHashFlagOnlyOnUnderstoodLetters)
+{
+    EXPECT_EQ(FilterCaptionFormat("%#d/%#x|%#"), "%#d/%#x|");
+    EXPECT_EQ(FilterCaptionFormat("a%#qb%#%c%#\x82\xa0" "d"), "abcd");
+}
+
+TEST(CaptionFormatFilter, DropsOtherDirectivesAndATrailingPercent)
 {
     EXPECT_EQ(FilterCaptionFormat("a%qb"), "ab");
     EXPECT_EQ(FilterCaptionFormat("%e%n%t%D%T%F%G%E%O"), "");
-    EXPECT_EQ(FilterCaptionFormat("%#d/%#x|%#"), "/|");
     EXPECT_EQ(FilterCaptionFormat("x%"), "x");
     EXPECT_EQ(FilterCaptionFormat("%%%"), "%%");
     EXPECT_EQ(FilterCaptionFormat("%\x82\xa0z"), "z");  // a double-byte character goes whole
@@ -182,8 +187,18 @@ TEST(CaptionText, PercentDirectiveGivesOnePercentSign)
 
 TEST(CaptionText, UnknownDirectivesProduceNothing)
 {
-    EXPECT_EQ(Caption("%q%#d%"), "");
-    EXPECT_EQ(Caption("a%qb%#Hc"), "abc");
+    EXPECT_EQ(Caption("%q%#q%"), "");
+    EXPECT_EQ(Caption("a%qb%#Ec"), "abc");
+}
+
+TEST(CaptionText, HashFlagGivesTheAlternateForm)
+{
+#ifdef _WIN32
+    EXPECT_EQ(Caption("[%#y/%#m/%#d %#H:%#M]"), "[24/3/5 7:9]");
+#else
+    // The C library of the native build knows the flag but keeps the zeros.
+    EXPECT_EQ(Caption("[%#y/%#m/%#d %#H:%#M]"), "[24/03/05 07:09]");
+#endif
 }
 
 TEST(CaptionText, IsEmptyWhenTheExpansionDoesNotFit)

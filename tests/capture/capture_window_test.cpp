@@ -205,6 +205,15 @@ TEST_F(CaptureWindowTest, PreviewShowsTheFrameUnscaledAtTheTopLeft)
     EXPECT_EQ(PixelOf(windows.capture(), 200, 150), RGB(0, 0, 0));
 }
 
+TEST_F(CaptureWindowTest, SmallerFrameLeavesNothingOfTheLargerOneBehind)
+{
+    PreviewFrame(MakeFrame(FrameKind::Rgb24, 128, 96, 255, 0, 0));
+    ASSERT_TRUE(PumpUntil([&] { return PixelOf(windows.capture(), 100, 80) == RGB(255, 0, 0); }));
+    ASSERT_TRUE(WriteBytes("frame.bmp", MakeFrame(FrameKind::Rgb24, 64, 48, 0, 0, 255)));
+    EXPECT_TRUE(PumpUntil([&] { return PixelOf(windows.capture(), 100, 80) == RGB(0, 0, 0); }));
+    EXPECT_EQ(PixelOf(windows.capture(), 10, 10), RGB(0, 0, 255));
+}
+
 TEST_F(CaptureWindowTest, ScaleStretchesTheFrameToTheWindowAndBack)
 {
     ASSERT_TRUE(WriteBytes("frame.bmp", MakeFrame(FrameKind::Bitfields565, 64, 48, 0, 255, 0)));

@@ -273,7 +273,12 @@ TEST_F(NumberedSaveTest, JpegSaveShowsTheCaptionedPictureBesideTheLiveOne)
     PumpFor(30);
     const int besideX = (kWidth - 1) + 4 + kWidth / 2;
     ASSERT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
+    SendMessageA(windows.capture(), WM_CAP_SET_PREVIEWRATE, 10, 0);
+    SendMessageA(windows.capture(), WM_CAP_SET_PREVIEW, TRUE, 0);
     SaveNumberedImage(true, true, 0);
+    EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(kGrey, kGrey, kGrey));
+    // The live picture goes on being repainted without wiping the copy beside it.
+    PumpFor(100);
     EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(kGrey, kGrey, kGrey));
 }
 
@@ -311,14 +316,14 @@ TEST_F(NumberedSaveTest, CaptionTooLongToExpandDrawsNoText)
     EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
 }
 
-TEST_F(NumberedSaveTest, UnknownDirectivesAndTheHashFlagDrawNothing)
+TEST_F(NumberedSaveTest, UnknownDirectivesDrawNothing)
 {
-    WriteIni("msg", "%q%#d%E%");
+    WriteIni("msg", "%q%#q%E%");
     SaveNumberedImage(false, true, 0);
     std::vector<uint8_t> written;
     ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
     EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
-    WriteIni("msg", "A%qB%#HC");
+    WriteIni("msg", "A%qB%#EC");
     SaveNumberedImage(false, true, 0);
     ASSERT_TRUE(ReadBytes(Image("pc00001.bmp"), written));
     EXPECT_EQ(PixelRows(written), ReferenceCaptionRows("ABC"));
@@ -432,6 +437,16 @@ TEST_F(NumberedSaveTest, UnreadableFrameCreatesNothingAndNamesTheBmp)
     SaveNumberedImage(true, true, 0);
     EXPECT_TRUE(Images().empty());
     EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+}
+
+TEST_F(NumberedSaveTest, OldPictureInTheFixedSlotIsNotTakenForAFrameThatFailed)
+{
+    SaveNumberedImage(false, false, 99999);
+    ASSERT_EQ(Images(), Names({"pc99999.bmp"}));
+    ConnectFrameFile("no-such-frame.bmp");
+    SaveNumberedImage(true, true, 99999);
+    EXPECT_TRUE(Images().empty());
+    EXPECT_EQ(g_lastSavedFileName, "pc99999.bmp");
 }
 
 TEST_F(NumberedSaveTest, FrameThatDoesNotLoadIsLeftAsWrittenAndNamed)
