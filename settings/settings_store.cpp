@@ -17,6 +17,27 @@ bool IsReadOnlyFile(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Reading a profile value drops blanks at either end and one pair of quotes around
+// it, so a password " pw " would log in as "pw". Only such a value is written inside
+// quotes; the reader takes them off again and every other value is stored as it is.
+std::string ProfileText(const char* value)
+{
+    const std::string text = value ? value : "";
+    if (text.empty())
+        return text;
+    const char first = text.front();
+    const char last = text.back();
+    const bool quoted = text.size() >= 2 && (first == '"' || first == '\'') && last == first;
+    if (IsBlank(first) || IsBlank(last) || quoted)
+        return '"' + text + '"';
+    return text;
+}
+
 }  // namespace
 
 void PointSettingsAtIniFile()
@@ -52,7 +73,7 @@ void SettingsStore::WriteString(const char* value)
 {
     if (IsReadOnlyFile(filePath))
         return;
-    WritePrivateProfileStringA(sectionName.c_str(), keyName.c_str(), value ? value : "", filePath.c_str());
+    WritePrivateProfileStringA(sectionName.c_str(), keyName.c_str(), ProfileText(value).c_str(), filePath.c_str());
 }
 
 void SettingsStore::WriteInt(int32_t value)

@@ -63,6 +63,27 @@ TEST_F(SettingsValues, AStringReadsBackAsWritten)
     EXPECT_EQ(ReadSetting(Setting::localDir), "C:\\画像\\");
 }
 
+TEST_F(SettingsValues, BlanksAndQuotesAtTheEndsReadBackAsTyped)
+{
+    for (const char* typed : {" pw", "pw ", "\tpw\t", " ", "\"pw\"", "'pw'", "\"", "''", "\" pw ' "}) {
+        g_settings.SelectKey("pass").WriteString(typed);
+        EXPECT_EQ(ReadSetting(Setting::pass), typed) << "[" << typed << "]";
+    }
+    // The quotes take two of the 255 bytes a read can bring back.
+    std::string longest = " " + std::string(252, 'x');
+    g_settings.SelectKey("pass").WriteString(longest.c_str());
+    EXPECT_EQ(ReadSetting(Setting::pass), longest);
+}
+
+TEST_F(SettingsValues, OnlyValuesThatNeedItAreWrittenInQuotes)
+{
+    g_settings.SelectKey("st").WriteString("a b");
+    g_settings.SelectKey("id").WriteString("\"a");
+    g_settings.SelectKey("pass").WriteString("p w ");
+    EXPECT_EQ(ReadFileBytes(kIni), "[SETTING]\r\nst=a b\r\nid=\"a\r\npass=\"p w \"\r\n");
+    EXPECT_EQ(ReadSetting(Setting::id), "\"a");
+}
+
 TEST_F(SettingsValues, GetStringKeepsTheTextInLastResultUntilTheNextRead)
 {
     g_settings.SelectKey("st").WriteString("first");
