@@ -2,6 +2,6 @@
 #pragma once
 #include <cstdint>
 
-// Leading spaces are skipped, then decimal digits are read up to the first other
-// character. No digits, or a value above 4294967295, gives 0.
+// Leading spaces are skipped, then decimal digits (plain or full-width) are read up
+// to the first other character. No digits, or a value above 4294967295, gives 0.
 uint32_t ReadUnsignedDecimal(const char* text);

@@ -35,6 +35,16 @@ TEST(UnsignedDecimal, LeadingSpacesAreSkippedAndReadingStopsAtTheFirstOtherChara
     ExpectReadings({{"  42", 42u}, {"12abc", 12u}, {"1 2", 1u}, {"60秒", 60u}});
 }
 
+TEST(UnsignedDecimal, FullWidthDigitsCountLikePlainOnes)
+{
+    // "６０", "９０秒", "1２3" and a full-width "Ａ" in the shift-JIS code page
+    ExpectReadings({{"\x82\x55\x82\x4f", 60u},
+                    {"\x82\x58\x82\x4f\x95\x62", 90u},
+                    {"1\x82\x51" "3", 123u},
+                    {"\x82\x60", 0u},
+                    {"\x82", 0u}});
+}
+
 TEST(UnsignedDecimal, TheWholeUnsignedRangeIsKept)
 {
     ExpectReadings({{"2147483647", 2147483647u},
