@@ -6,7 +6,12 @@
 
 namespace {
 
-int32_t Wrap(uint32_t value) { return static_cast<int32_t>(value); }
+// A period too long for the counter is held at its longest (about 24.8 days): wrapping
+// round would turn a month into the next tick, or a negative period into weeks.
+int32_t Saturate(int64_t value)
+{
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
+}
 
 }  // namespace
 
@@ -22,12 +27,12 @@ uint32_t UploadTime(uint32_t start, uint32_t end) { return end < start ? 0 : end
 
 int32_t CountdownForPeriod(int32_t timerSeconds)
 {
-    return Wrap(static_cast<uint32_t>(timerSeconds) * 1000u);
+    return Saturate(int64_t{timerSeconds} * 1000);
 }
 
 int32_t CountdownAfterCycle(int32_t timerSeconds, uint32_t uploadTime)
 {
-    return Wrap(static_cast<uint32_t>(CountdownForPeriod(timerSeconds)) - uploadTime);
+    return Saturate(int64_t{CountdownForPeriod(timerSeconds)} - int64_t{uploadTime});
 }
 
 int32_t CountdownSeconds(int32_t countdown) { return countdown / 1000; }

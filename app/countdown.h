@@ -1,7 +1,6 @@
 // Countdown arithmetic of the automatic capture cycle, free of any window.
-// The countdown is a signed 32-bit number of milliseconds. The period is worked out
-// in wrapping 32-bit arithmetic, so a huge `timer` never overflows into undefined
-// behaviour.
+// The countdown is a signed 32-bit number of milliseconds. A period beyond its range
+// is held at the end of the range, never wrapped round.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +13,7 @@ int32_t CountdownAfterTick(int32_t countdown);
 bool CycleDue(int32_t countdown);
 // Milliseconds between two GetTickCount readings; 0 when the counter wrapped between them.
 uint32_t UploadTime(uint32_t start, uint32_t end);
-// The full period: timer x 1000, as a 32-bit product.
+// The full period: timer x 1000.
 int32_t CountdownForPeriod(int32_t timerSeconds);
 // After a cycle: the full period less the time its upload took.
 int32_t CountdownAfterCycle(int32_t timerSeconds, uint32_t uploadTime);

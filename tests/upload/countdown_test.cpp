@@ -85,13 +85,19 @@ TEST(CountdownPeriod, TheTickStartingAtOneSecondOrLessFires)
     EXPECT_FALSE(CycleDue(CountdownAfterTick(1001)));
 }
 
-TEST(CountdownPeriod, HugeTimersWrapAroundAs32BitProductsInsteadOfOverflowing)
+TEST(CountdownPeriod, PeriodsBeyondTheCounterAreHeldAtItsEnds)
 {
-    // Under the sanitizers a signed overflow here would stop the test.
-    EXPECT_EQ(CountdownForPeriod(INT_MAX), -1000);
-    EXPECT_EQ(CountdownForPeriod(INT_MIN), 0);
-    EXPECT_EQ(CountdownForPeriod(2147484), -2147483296);
-    EXPECT_EQ(CountdownAfterCycle(INT_MIN / 1000, 4000000000u), CountdownForPeriod(INT_MIN / 1000) + 294967296);
+    // A month stays the longest wait, never the next tick; a hugely negative period
+    // stays due at once, never weeks away.
+    EXPECT_EQ(CountdownForPeriod(2147483), 2147483000);
+    EXPECT_EQ(CountdownForPeriod(2147484), INT_MAX);
+    EXPECT_EQ(CountdownForPeriod(3000000), INT_MAX);
+    EXPECT_EQ(CountdownForPeriod(INT_MAX), INT_MAX);
+    EXPECT_EQ(CountdownForPeriod(INT_MIN), INT_MIN);
+    EXPECT_EQ(CountdownAfterCycle(3000000, 1500), INT_MAX - 1500);
+    EXPECT_EQ(CountdownAfterCycle(-2147483, 4000000000u), INT_MIN);
+    EXPECT_EQ(CountdownAfterCycle(0, 4000000000u), INT_MIN);
+    EXPECT_FALSE(CycleDue(CountdownAfterTick(CountdownAfterCycle(3000000, 0))));
 }
 
 TEST(CountdownPeriod, ADueCountdownStaysDueAtTheBottomOfTheRange)
