@@ -52,13 +52,25 @@ void OnStretch()
     SendMessageA(g_captureWindow, WM_CAP_SET_SCALE, stretched ? 1 : 0, 0);
 }
 
+std::string FullPath(const std::string& path)
+{
+    const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return "";
+    std::string full(needed, '\0');
+    const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+    full.resize(length < needed ? length : 0);
+    return full;
+}
+
 // Only a folder is opened: "open" on a file would run it, and local_dir comes from the
-// settings file, which may name anything.
+// settings file, which may name anything. The folder goes by its full path, since the
+// shell takes a bare name such as "ftp" for the program of that name first.
 void OnOpenFolder()
 {
-    const std::string folder = ReadSetting(Setting::localDir);
+    const std::string folder = FullPath(ReadSetting(Setting::localDir));
     const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (folder.empty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
     ShellExecuteA(nullptr, "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -199,6 +199,21 @@ def test_open_folder_opens_the_local_dir_setting(tmp_path, probe):
         app.kill()
 
 
+def test_open_folder_opens_a_relative_folder_named_like_a_program(tmp_path, probe):
+    # A bare "notepad" alone would make the shell start Notepad instead.
+    folder = tmp_path / "run"
+    (folder / "notepad").mkdir(parents=True)
+    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\nlocal_dir=notepad\r\n")
+    app = Pelmix(folder, probe, source="testpattern")
+    try:
+        assert app.command(IDM_OPEN_FOLDER) == 0
+        shell = wait_until(lambda: shell_window_named("notepad"), timeout=20)
+        assert shell, "the shell showed no window for the folder"
+        close_shell_window(shell)
+    finally:
+        app.kill()
+
+
 def test_open_folder_never_runs_a_file_named_by_local_dir(tmp_path, probe):
     # "open" on a batch file would run it; the command is for folders only.
     marker = tmp_path / "ran.txt"
