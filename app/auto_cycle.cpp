@@ -32,8 +32,13 @@ void RunCycle()
     g_cycleBusy = true;
     KillTimer(g_mainWindow, kCycleTimerId);
     const int32_t startNumber = MenuCheck(IDM_AUTO_BACKUP, false) ? 0 : kFixedSlot;
-    SaveNumberedImage(true, true, startNumber);
-    const uint32_t uploadTime = MenuCheck(IDM_AUTO_UPLOAD, false) ? UploadAndTime() : 0;
+    uint32_t uploadTime = 0;
+    // Running out of memory ends this cycle, not the mode: the next one is still timed.
+    try {
+        SaveNumberedImage(true, true, startNumber);
+        uploadTime = MenuCheck(IDM_AUTO_UPLOAD, false) ? UploadAndTime() : 0;
+    } catch (...) {
+    }
     g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
     SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
     g_cycleBusy = false;

@@ -88,15 +88,20 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_CREATE:  return OnCreate(window);
-    case WM_SIZE:    return OnSize(window);
-    case WM_CLOSE:   return OnClose(window);
-    case WM_DESTROY: return OnDestroy();
-    case WM_KEYDOWN: return OnKeyDown(wParam);
-    case WM_COMMAND: return OnCommand(window, wParam, lParam);
-    case WM_TIMER:   return OnTimer();
-    default:         return DefWindowProcA(window, message, wParam, lParam);
+    // Nothing may unwind through the system's frames (only running out of memory throws).
+    try {
+        switch (message) {
+        case WM_CREATE:  return OnCreate(window);
+        case WM_SIZE:    return OnSize(window);
+        case WM_CLOSE:   return OnClose(window);
+        case WM_DESTROY: return OnDestroy();
+        case WM_KEYDOWN: return OnKeyDown(wParam);
+        case WM_COMMAND: return OnCommand(window, wParam, lParam);
+        case WM_TIMER:   return OnTimer();
+        default:         return DefWindowProcA(window, message, wParam, lParam);
+        }
+    } catch (...) {
+        return 0;
     }
 }
 

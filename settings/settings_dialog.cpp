@@ -77,15 +77,19 @@ INT_PTR OnCancel(HWND dialog)
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog);
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:     return OnOk(dialog);
-        case IDCANCEL: return OnCancel(dialog);
+    // Nothing may unwind through the system's frames (only running out of memory throws).
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDOK:     return OnOk(dialog);
+            case IDCANCEL: return OnCancel(dialog);
+            }
+            break;
         }
-        break;
+    } catch (...) {
     }
     return FALSE;
 }
