@@ -34,6 +34,6 @@ done
 {
   echo "# Made by scripts/build.sh: runs the tests of every tree."
   for tree in win32 native asan; do
-    [ -f "$build/$tree/CTestTestfile.cmake" ] && echo "subdirs(\"$tree\")"
+    if [ -f "$build/$tree/CTestTestfile.cmake" ]; then echo "subdirs(\"$tree\")"; fi
   done
 } > "$build/CTestTestfile.cmake"
