@@ -5,10 +5,11 @@
 // that answers STOR but never opens the data connection. So the calls run on a worker
 // thread, and the window's thread waits for it with a bounded wait that dispatches no
 // message (the upload must not re-enter the window procedure): 15 s to connect and log
-// in, then 60 s for the folder change and the transfer. When a bound passes, the root
-// handle is closed, which cancels what can be cancelled, and the upload ends as a
-// failure does. A worker that still cannot return is left to end alone, and no new
-// transfer starts before it has, so no handle of it is ever mistaken for a new one.
+// in, then 60 s for the folder change and the transfer. When a bound passes, the upload
+// ends as a failure does and the worker is left to finish alone. It owns every handle
+// it opens and closes them itself, so nothing of it is ever closed from outside (a
+// WinINet handle value is soon reused), and it sends a private copy of the picture, so
+// that a worker that never returns cannot keep the next save from replacing the file.
 #include "ftp_upload.h"
 
 #include <windows.h>
@@ -29,50 +30,123 @@ namespace {
 // Limits of one upload: connecting and logging in, then the folder change and the transfer.
 constexpr DWORD kConnectTimeoutMs = 15000;
 constexpr DWORD kDataTimeoutMs = 60000;
-// After the root handle is closed, how long a cancelled call gets to return.
-constexpr DWORD kCancelGraceMs = 2000;
+// Workers left to finish alone that may be alive at once; beyond that no upload starts
+// until one has ended, so a server that swallows every transfer cannot pile up threads.
+constexpr int kMostLeftWorkers = 4;
 
 // Everything the worker needs, copied on the window's thread: the worker touches no global.
 struct TransferJob {
-    HINTERNET root = nullptr;  // owned and closed by the window's thread
     std::string server, user, password, dir, localPath, remoteName;
+    std::string copyPath;  // the private copy that is sent, deleted by the worker; may be empty
     KernelHandle connectReturned{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+
+    const std::string& SentPath() const { return copyPath.empty() ? localPath : copyPath; }
 };
 
-// A worker that outlived its wait; while it runs, no other transfer starts.
-HANDLE g_strandedWorker = nullptr;
+HANDLE g_leftWorkers[kMostLeftWorkers] = {};
 
-bool StrandedWorkerRunning()
+// Forgets the workers that have ended; false when every place is still taken.
+bool RoomForAnotherWorker()
 {
-    if (!g_strandedWorker)
-        return false;
-    if (WaitForSingleObject(g_strandedWorker, 0) == WAIT_TIMEOUT)
-        return true;
-    CloseHandle(g_strandedWorker);
-    g_strandedWorker = nullptr;
-    return false;
+    bool room = false;
+    for (HANDLE& worker : g_leftWorkers) {
+        if (worker && WaitForSingleObject(worker, 0) != WAIT_TIMEOUT) {
+            CloseHandle(worker);
+            worker = nullptr;
+        }
+        room = room || !worker;
+    }
+    return room;
+}
+
+void LeaveWorker(HANDLE worker)
+{
+    for (HANDLE& place : g_leftWorkers) {
+        if (!place) {
+            place = worker;
+            return;
+        }
+    }
+    CloseHandle(worker);  // not reached: a place was found free before the worker started
+}
+
+// The copies' own folder under the temporary one; empty when there is none.
+std::string CopyFolder()
+{
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(sizeof(temp), temp);
+    if (length == 0 || length >= sizeof(temp))
+        return "";
+    std::string folder = std::string(temp) + "Pelmix upload";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// Copies whose worker was still running when the program ended stay behind; a copy
+// that is still being sent cannot be deleted, so this takes only the stale ones.
+void DeleteStaleCopies(const std::string& folder)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((folder + "\\*.tmp").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        DeleteFileA((folder + "\\" + entry.cFileName).c_str());
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+}
+
+// A copy in the copies' folder; empty when none could be made, and then the picture
+// itself is sent.
+std::string MakePrivateCopy(const std::string& folder, const std::string& localPath)
+{
+    char copy[MAX_PATH];
+    if (folder.empty() || !GetTempFileNameA(folder.c_str(), "pmx", 0, copy))
+        return "";
+    if (!CopyFileA(localPath.c_str(), copy, FALSE)) {
+        DeleteFileA(copy);
+        return "";
+    }
+    return copy;
+}
+
+void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
+{
+    InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
+}
+
+void Transfer(const TransferJob& job)
+{
+    InternetHandle root(InternetOpenA("Pelmix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root)
+        return;
+    SetTimeout(root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    SetTimeout(root.get(), INTERNET_OPTION_SEND_TIMEOUT, kDataTimeoutMs);
+    SetTimeout(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kDataTimeoutMs);
+    SetTimeout(root.get(), INTERNET_OPTION_DATA_SEND_TIMEOUT, kDataTimeoutMs);
+    SetTimeout(root.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kDataTimeoutMs);
+    // Flags 0: no passive-mode request, so the data connection is an active one.
+    InternetHandle connection(InternetConnectA(root.get(), job.server.c_str(), INTERNET_DEFAULT_FTP_PORT,
+                                               job.user.c_str(), job.password.c_str(),
+                                               INTERNET_SERVICE_FTP, 0, 0));
+    SetEvent(job.connectReturned.get());
+    if (!connection)
+        return;
+    // A folder that cannot be entered leaves the file in the login folder.
+    FtpSetCurrentDirectoryA(connection.get(), job.dir.c_str());
+    FtpPutFileA(connection.get(), job.SentPath().c_str(), job.remoteName.c_str(), FTP_TRANSFER_TYPE_BINARY, 0);
 }
 
 DWORD WINAPI TransferThread(void* param)
 {
     std::unique_ptr<std::shared_ptr<TransferJob>> holder(static_cast<std::shared_ptr<TransferJob>*>(param));
     const TransferJob& job = **holder;
-    // Flags 0: no passive-mode request, so the data connection is an active one.
-    InternetHandle connection(InternetConnectA(job.root, job.server.c_str(), INTERNET_DEFAULT_FTP_PORT,
-                                               job.user.c_str(), job.password.c_str(),
-                                               INTERNET_SERVICE_FTP, 0, 0));
+    Transfer(job);
+    // Set on every path, so the window's thread never waits the whole connect limit in vain.
     SetEvent(job.connectReturned.get());
-    if (!connection)
-        return 0;
-    // A folder that cannot be entered leaves the file in the login folder.
-    FtpSetCurrentDirectoryA(connection.get(), job.dir.c_str());
-    FtpPutFileA(connection.get(), job.localPath.c_str(), job.remoteName.c_str(), FTP_TRANSFER_TYPE_BINARY, 0);
+    if (!job.copyPath.empty())
+        DeleteFileA(job.copyPath.c_str());
     return 0;
-}
-
-void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
-{
-    InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
 }
 
 bool WaitForWorker(HANDLE worker, HANDLE connectReturned)
@@ -88,29 +162,21 @@ bool WaitForWorker(HANDLE worker, HANDLE connectReturned)
 
 void SendToServer(const std::shared_ptr<TransferJob>& job)
 {
-    if (StrandedWorkerRunning() || !job->connectReturned)
+    if (!RoomForAnotherWorker() || !job->connectReturned)
         return;
-    InternetHandle root(InternetOpenA("Pelmix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root)
-        return;
-    SetTimeout(root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
-    SetTimeout(root.get(), INTERNET_OPTION_SEND_TIMEOUT, kDataTimeoutMs);
-    SetTimeout(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kDataTimeoutMs);
-    SetTimeout(root.get(), INTERNET_OPTION_DATA_SEND_TIMEOUT, kDataTimeoutMs);
-    SetTimeout(root.get(), INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kDataTimeoutMs);
-    job->root = root.get();
-
+    const std::string copyFolder = CopyFolder();
+    DeleteStaleCopies(copyFolder);
+    job->copyPath = MakePrivateCopy(copyFolder, job->localPath);
     auto* param = new std::shared_ptr<TransferJob>(job);
     KernelHandle worker(CreateThread(nullptr, 0, TransferThread, param, 0, nullptr));
     if (!worker) {
         delete param;
+        if (!job->copyPath.empty())
+            DeleteFileA(job->copyPath.c_str());
         return;
     }
-    if (WaitForWorker(worker.get(), job->connectReturned.get()))
-        return;  // the worker closed the connection; the root goes now
-    root.Close();
-    if (WaitForSingleObject(worker.get(), kCancelGraceMs) != WAIT_OBJECT_0)
-        g_strandedWorker = worker.release();
+    if (!WaitForWorker(worker.get(), job->connectReturned.get()))
+        LeaveWorker(worker.release());
 }
 
 void SetPreview(bool on)
@@ -123,18 +189,23 @@ void SetPreview(bool on)
 
 void UploadLastImage()
 {
-    SetWindowTextA(g_mainWindow, UploadTitle(g_appTitle).c_str());
+    // Running out of memory ends the upload as any failure does: title, countdown and
+    // preview are restored all the same.
+    try {
+        SetWindowTextA(g_mainWindow, UploadTitle(g_appTitle).c_str());
 
-    auto job = std::make_shared<TransferJob>();
-    job->server = ReadSetting(Setting::server);
-    job->user = ReadSetting(Setting::id);
-    job->password = ReadSetting(Setting::pass);
-    job->dir = ReadSetting(Setting::dir);
-    job->localPath = LocalUploadPath(ReadSetting(Setting::localDir), g_lastSavedFileName);
-    job->remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), g_lastSavedFileName);
+        auto job = std::make_shared<TransferJob>();
+        job->server = ReadSetting(Setting::server);
+        job->user = ReadSetting(Setting::id);
+        job->password = ReadSetting(Setting::pass);
+        job->dir = ReadSetting(Setting::dir);
+        job->localPath = LocalUploadPath(ReadSetting(Setting::localDir), g_lastSavedFileName);
+        job->remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), g_lastSavedFileName);
 
-    SetPreview(false);
-    SendToServer(job);
+        SetPreview(false);
+        SendToServer(job);
+    } catch (...) {
+    }
 
     SetWindowTextA(g_mainWindow, g_appTitle);
     g_countdown = CountdownForPeriod(ReadSetting(Setting::timer));

@@ -1,14 +1,16 @@
 """A throw-away FTP server on a loopback address for the upload tests and the soak.
 
     ftp_server.py --address 127.0.0.41 --root DIR --log FILE [--user U --password P]
-                  [--lifetime SECONDS] [--silent]
+                  [--lifetime SECONDS] [--silent | --hang-on-store]
 
 Prints "ready" once it listens on port 21, then writes every command it receives to
 the log, one per line after the time it came ("<unix time> CWD photos", "... PORT
 127,0,0,1,...", "... STOR cam.jpg"), and "... RECEIVED <path>" for every file stored.
 Passive mode is refused (and, like every command, logged), so a test can tell that the
 client used an active data connection. With --silent it
-accepts connections and never says a word. It stops by itself after --lifetime seconds.
+accepts connections and never says a word. With --hang-on-store it takes PORT and STOR
+("150") but never opens the data connection, so a client waiting for it waits for ever.
+It stops by itself after --lifetime seconds.
 """
 import argparse
 import logging
@@ -23,7 +25,7 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-def make_handler(log_path):
+def make_handler(log_path, hang_on_store=False):
     lock = threading.Lock()
 
     def write(line):
@@ -41,6 +43,16 @@ def make_handler(log_path):
         def ftp_EPSV(self, line):
             self.respond("502 Passive mode refused by this test server.")
 
+        if hang_on_store:
+            def ftp_PORT(self, line):
+                self.respond("200 Active data connection established.")
+
+            def ftp_EPRT(self, line):
+                self.respond("200 Active data connection established.")
+
+            def ftp_STOR(self, file, mode="w"):
+                self.respond("150 File status okay. About to open data connection.")
+
         def on_file_received(self, file):
             write("RECEIVED " + os.path.relpath(file, self.authorizer.get_home_dir(self.username)))
 
@@ -53,7 +65,7 @@ def make_handler(log_path):
 def serve_ftp(args):
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    handler = make_handler(args.log)
+    handler = make_handler(args.log, args.hang_on_store)
     handler.authorizer = authorizer
     handler.banner = "pelmix test server"
     handler.timeout = 30
@@ -99,6 +111,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--lifetime", type=float, default=120)
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--hang-on-store", action="store_true")
     args = parser.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
     if not args.address.startswith("127."):

@@ -118,7 +118,7 @@ class TestStoredFile:
         assert server.stored_files() == [remote]
         assert read(server.root_path / remote) == read(app.folder_path / bmps[0])
 
-    def test_the_title_names_the_upload_while_it_runs(self, launch, server, probe):
+    def test_the_title_shows_only_the_upload_title_meanwhile_and_comes_back(self, launch, server, probe):
         app = launch(**server_settings(ADDRESS))
         save_jpeg(app)
         # The menu command goes the same way as Ctrl+U and the automatic cycle.

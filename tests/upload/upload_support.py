@@ -68,7 +68,7 @@ def free_address(second_octet):
 class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
-    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD):
+    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False):
         self.address, self.root, self.log = address, str(root), str(log)
         self.root_path = pathlib.Path(self.root)
         os.makedirs(self.root, exist_ok=True)
@@ -77,6 +77,8 @@ class FtpServer:
                    "--user", USER, "--password", password, "--lifetime", str(lifetime)]
         if silent:
             command.append("--silent")
+        if hang_on_store:
+            command.append("--hang-on-store")
         self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline()
         if line.strip() != "ready":

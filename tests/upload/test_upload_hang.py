@@ -1,0 +1,59 @@
+"""An upload to a server that takes the file and never opens the data connection: under
+Wine the client then waits for ever. The upload gives up after its limit, and neither the
+next save of the same picture file nor the next upload, to a working server on 127.45.x.y,
+is held up by the transfer left behind."""
+import glob
+import os
+import pathlib
+
+from upload_support import (AUTO, FtpServer, countdown_seconds, free_address, make_bmp, read, server_settings,
+                            write_settings)
+from pelmix_e2e import wait_until
+
+ADDRESS = free_address(45)  # the working server
+HANGING = free_address(46)
+MAGENTA = (255, 0, 255)
+CYAN = (0, 255, 255)
+LONG_PERIOD = {"timer": 3600}  # only the tick of switching on takes a picture
+# 15 s to log in and 60 s for the transfer, then the window answers again.
+GIVE_UP_LIMIT = 110
+
+
+def copies_folder():
+    """Where the uploads keep the copies they send, in the Wine prefix's temporary folder."""
+    found = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "Temp", "Pelmix upload"))
+    assert found, "no folder of upload copies"
+    return pathlib.Path(found[0])
+
+
+def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_upload(
+        tmp_path, start_pelmix, server):
+    hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True,
+                        lifetime=300)
+    try:
+        (tmp_path / "app").mkdir()
+        make_bmp(tmp_path / "app" / "frame.bmp", 160, 120, MAGENTA)
+        app = start_pelmix("file:frame.bmp", **server_settings(HANGING, **LONG_PERIOD))
+        # Without backup numbering each automatic picture replaces pc99999.jpg.
+        app.command(AUTO)
+        assert wait_until(lambda: "STOR pc99999.jpg" in hanging.commands(), timeout=30)
+        assert wait_until(lambda: countdown_seconds(app.title()) is not None, timeout=GIVE_UP_LIMIT)
+        app.command(AUTO)
+        first = read(app.folder_path / "pc99999.jpg")
+
+        write_settings(app.folder_path, **server_settings(ADDRESS, **LONG_PERIOD))
+        make_bmp(app.folder_path / "frame.bmp", 160, 120, CYAN)
+        # As if a run had ended while one of its transfers was still going.
+        stale = copies_folder() / "pmxdead.tmp"
+        stale.write_bytes(b"left from an earlier run")
+        app.command(AUTO)
+        assert wait_until(lambda: server.received() == ["pc99999.jpg"], timeout=30)
+        app.command(AUTO)
+        second = read(app.folder_path / "pc99999.jpg")
+        assert second != first, "the second picture did not replace the first"
+        assert read(server.root_path / "pc99999.jpg") == second
+        # Only the copy that the transfer left behind may still be there.
+        assert not stale.exists()
+        assert len(list(copies_folder().iterdir())) <= 1
+    finally:
+        hanging.stop()
