@@ -164,52 +164,49 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def ini_with_local_dir(folder, value):
+    (folder / "Pelmix.ini").write_bytes(("[SETTING]\r\nlocal_dir=%s\r\n" % value).encode("cp932"))
+
+
 def start_with_local_dir(tmp_path, probe, local_dir):
     """Starts pelmix.exe in tmp_path/run with local_dir set to the given Linux path."""
     folder = tmp_path / "run"
     folder.mkdir()
-    (folder / "Pelmix.ini").write_bytes(("[SETTING]\r\nlocal_dir=%s\r\n" % windows_path(local_dir)).encode("cp932"))
+    ini_with_local_dir(folder, windows_path(local_dir))
     return Pelmix(folder, probe, source="testpattern")
 
 
-def test_open_folder_opens_the_start_up_folder_by_default(tmp_path, probe):
-    start_folder = tmp_path / "pelmix-start-folder"
-    start_folder.mkdir()
-    app = Pelmix(start_folder, probe, source="testpattern")
-    try:
-        assert app.command(IDM_OPEN_FOLDER) == 0
-        shell = wait_until(lambda: shell_window_named("pelmix-start-folder"), timeout=20)
-        assert shell, "the shell showed no window for the start-up folder"
-        close_shell_window(shell)
-        assert app.alive()
-    finally:
-        app.kill()
+def default_local_dir(tmp_path, start):
+    return start.name
 
 
-def test_open_folder_opens_the_local_dir_setting(tmp_path, probe):
+def absolute_local_dir(tmp_path, start):
     images = tmp_path / "pelmix-image-folder"
     images.mkdir()
-    app = start_with_local_dir(tmp_path, probe, images)
-    try:
-        assert app.command(IDM_OPEN_FOLDER) == 0
-        shell = wait_until(lambda: shell_window_named("pelmix-image-folder"), timeout=20)
-        assert shell, "the shell showed no window for local_dir"
-        close_shell_window(shell)
-    finally:
-        app.kill()
+    ini_with_local_dir(start, windows_path(images))
+    return images.name
 
 
-def test_open_folder_opens_a_relative_folder_named_like_a_program(tmp_path, probe):
+def program_named_local_dir(tmp_path, start):
     # A bare "notepad" alone would make the shell start Notepad instead.
-    folder = tmp_path / "run"
-    (folder / "notepad").mkdir(parents=True)
-    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\nlocal_dir=notepad\r\n")
-    app = Pelmix(folder, probe, source="testpattern")
+    (start / "notepad").mkdir()
+    ini_with_local_dir(start, "notepad")
+    return "notepad"
+
+
+@pytest.mark.parametrize("setting", [default_local_dir, absolute_local_dir, program_named_local_dir],
+                         ids=["default", "absolute", "relative_named_like_a_program"])
+def test_open_folder_shows_the_image_folder_in_the_shell(tmp_path, probe, setting):
+    start = tmp_path / "pelmix-start-folder"
+    start.mkdir()
+    shown = setting(tmp_path, start)
+    app = Pelmix(start, probe, source="testpattern")
     try:
         assert app.command(IDM_OPEN_FOLDER) == 0
-        shell = wait_until(lambda: shell_window_named("notepad"), timeout=20)
-        assert shell, "the shell showed no window for the folder"
+        shell = wait_until(lambda: shell_window_named(shown), timeout=20)
+        assert shell, "the shell showed no window for " + shown
         close_shell_window(shell)
+        assert app.alive()
     finally:
         app.kill()
 
