@@ -83,6 +83,19 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
+// The listing the number scan makes, as the save asks for it.
+void ListNumberedNames()
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileExA("pc*", FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                      FIND_FIRST_EX_LARGE_FETCH);
+    if (listing == INVALID_HANDLE_VALUE)
+        return;
+    while (FindNextFileA(listing, &entry)) {
+    }
+    FindClose(listing);
+}
+
 struct Result {
     double save;
     double export_;
@@ -105,14 +118,7 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
         ReadSetting(Setting::localDir);
         mark[1] = Now();
         SetCurrentDirectoryA("images");
-        WIN32_FIND_DATAA entry;
-        HANDLE listing = FindFirstFileExA("pc*", FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                          FIND_FIRST_EX_LARGE_FETCH);
-        if (listing != INVALID_HANDLE_VALUE) {
-            while (FindNextFileA(listing, &entry)) {
-            }
-            FindClose(listing);
-        }
+        ListNumberedNames();
         mark[2] = Now();
         SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>("stage.bmp"));
         mark[3] = Now();
@@ -173,14 +179,7 @@ double MeasureRequiredCalls(int width, int height, int runs)
         char folder[MAX_PATH];
         GetCurrentDirectoryA(sizeof(folder), folder);
         SetCurrentDirectoryA("images");
-        WIN32_FIND_DATAA entry;
-        HANDLE listing = FindFirstFileExA("pc*", FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                          FIND_FIRST_EX_LARGE_FETCH);
-        if (listing != INVALID_HANDLE_VALUE) {
-            while (FindNextFileA(listing, &entry)) {
-            }
-            FindClose(listing);
-        }
+        ListNumberedNames();
         HANDLE file = CreateFileA("floor.bmp", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written;
         ::WriteFile(file, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
