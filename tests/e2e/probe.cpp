@@ -52,8 +52,8 @@ BOOL CALLBACK CollectOwned(HWND window, LPARAM param)
     char className[64] = "";
     GetClassNameA(window, className, sizeof(className));
     size_t used = strlen(search->out);
-    snprintf(search->out + used, sizeof(search->out) - used, "%s%lu %s", used ? ";" : "",
-             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)), className);
+    snprintf(search->out + used, sizeof(search->out) - used, "%s%llu %s", used ? ";" : "",
+             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)), className);
     return TRUE;
 }
 
@@ -100,14 +100,20 @@ unsigned long CountGdiTable(HANDLE process)
     ULONG length = 0;
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof(basic), &length) != 0)
         return 0;
-    uint32_t table = 0;
+    // PEB's GdiSharedHandleTable, a pointer of the process's own width.
+#ifdef _WIN64
+    const size_t kTableAt = 0xF8;
+#else
+    const size_t kTableAt = 0x94;
+#endif
+    const void* table = nullptr;
     SIZE_T read = 0;
-    if (!ReadProcessMemory(process, reinterpret_cast<const uint8_t*>(basic.PebBaseAddress) + 0x94, &table,
+    if (!ReadProcessMemory(process, reinterpret_cast<const uint8_t*>(basic.PebBaseAddress) + kTableAt, &table,
                            sizeof(table), &read) || !table)
         return 0;
     const size_t kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
     static uint8_t entries[kEntries * kEntrySize];
-    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<uintptr_t>(table)), entries,
+    if (!ReadProcessMemory(process, table, entries,
                            sizeof(entries), &read))
         return 0;
     unsigned long count = 0;
