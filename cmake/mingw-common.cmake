@@ -1,14 +1,13 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64 (posix threads) and runs the results
-# under the project's Wine harness.
+# Shared part of the two MinGW-w64 toolchains (mingw-i686.cmake, mingw-x86_64.cmake). They set
+# PELMIX_MINGW_TRIPLE, PELMIX_WIN_ARCH and CMAKE_SYSTEM_PROCESSOR, then include this file.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
+set(CMAKE_C_COMPILER   ${PELMIX_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PELMIX_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${PELMIX_MINGW_TRIPLE}-windres)
 set(CMAKE_ASM_NASM_COMPILER nasm)
 
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH /usr/${PELMIX_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -17,7 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained exe: no libgcc/libstdc++/winpthread DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# CTest runs every Windows test program under the project's Wine harness, with the
+# loader, server and prefix of this architecture.
 if(NOT PELMIX_NO_EMULATOR)
   get_filename_component(_pelmix_top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${_pelmix_top}/scripts/wine-run.sh")
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${_pelmix_top}/scripts/wine-run.sh;${PELMIX_WIN_ARCH}")
 endif()

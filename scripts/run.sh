@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The one command that installs, builds and launches Pelmix (README: "Run").
+# The one command that installs, builds and launches Pelmix (README: "Run"): the x86-64
+# build, under 64-bit Wine, which every host runs.
 # Pelmix runs in the folder run/ under the build folder: Pelmix.ini and the pictures go there.
 # Without a camera it shows the built-in test picture; without a display it uses a
 # virtual one and says how to look at it.
@@ -8,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 export PELMIX_BUILD=${PELMIX_BUILD:-$top/build}
 
 bash "$top/scripts/setup.sh"
-bash "$top/scripts/build.sh" win32 >/dev/null
+bash "$top/scripts/build.sh" win64 >/dev/null
 
 run_dir=${PELMIX_RUN_DIR:-$PELMIX_BUILD/run}
 mkdir -p "$run_dir"
@@ -21,7 +22,7 @@ fi
 . "$top/scripts/harness.sh"
 virtual=
 [ -z "${DISPLAY:-}" ] && virtual=1
-harness_start
+harness_start win64
 trap harness_stop EXIT
 if [ -n "$virtual" ]; then
   echo "$DISPLAY" > "$PELMIX_BUILD/run-display"
@@ -35,4 +36,4 @@ EOT
 fi
 echo "[run] Pelmix.ini and the pictures are in $run_dir"
 cd "$run_dir"
-wine "$PELMIX_BUILD/win32/app/pelmix.exe"
+wine "$PELMIX_BUILD/win64/app/pelmix.exe"

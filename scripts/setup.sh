@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything Pelmix needs to build, run and test, from Debian packages only.
-# Safe to run again: installed packages are skipped, and the i686 libraries are built
-# once and cached under the build folder.
+# Safe to run again: installed packages are skipped, and the Windows libraries (x86-64 and
+# i686) are built once and cached under the build folder.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,9 +14,10 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 packages=(
   cmake ninja-build make pkg-config dpkg-dev
   g++ clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   nasm
-  wine wine32:i386
+  wine wine64 wine32:i386
   xvfb xdotool x11-utils x11-apps imagemagick
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev
@@ -40,12 +41,12 @@ fi
 if [ -n "$(missing_packages)" ]; then
   if [ ! -f "$deps/.apt-updated" ] || [ -n "$(find "$deps/.apt-updated" -mmin +600 2>/dev/null)" ]; then
     log "apt-get update"
-    apt-get update -qq
+    apt-get -o DPkg::Lock::Timeout=600 update -qq
     touch "$deps/.apt-updated"
   fi
   # shellcheck disable=SC2046
   log "installing: $(missing_packages | tr '\n' ' ')"
-  apt-get install -y -qq --no-install-recommends $(missing_packages) >/dev/null
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $(missing_packages) >/dev/null
 fi
 
 # Wine takes its ANSI code page from the locale; 932 needs ja_JP.
@@ -93,31 +94,35 @@ fetch_source() { # name -> unpacked folder on stdout
   echo "$dir"
 }
 
-toolchain=$top/cmake/mingw-i686.cmake
-prefix=$deps/i686
+# libjpeg-turbo (static, SIMD required) and GoogleTest for each Windows architecture,
+# in build/deps/<processor>.
+build_windows_deps() { # processor (i686 or x86_64)
+  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src
+  if [ ! -f "$prefix/lib/libjpeg.a" ] || [ ! -f "$prefix/bin/cjpeg.exe" ]; then
+    src=$(fetch_source libjpeg-turbo)
+    log "building libjpeg-turbo for $cpu (static, with SIMD) from $src"
+    rm -rf "$deps/build-jpeg-$cpu"
+    cmake -S "$src" -B "$deps/build-jpeg-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
+      -DWITH_JPEG8=OFF -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
+    cmake --build "$deps/build-jpeg-$cpu" >/dev/null
+    cmake --install "$deps/build-jpeg-$cpu" >/dev/null
+    cp "$deps/build-jpeg-$cpu/cjpeg-static.exe" "$prefix/bin/cjpeg.exe" 2>/dev/null || true
+  fi
+  if [ ! -f "$prefix/lib/libgtest.a" ]; then
+    src=/usr/src/googletest   # Debian's googletest package ships its sources here
+    log "building GoogleTest for $cpu from $src"
+    rm -rf "$deps/build-gtest-$cpu"
+    cmake -S "$src" -B "$deps/build-gtest-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+      -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF >/dev/null
+    cmake --build "$deps/build-gtest-$cpu" >/dev/null
+    cmake --install "$deps/build-gtest-$cpu" >/dev/null
+  fi
+}
 
-if [ ! -f "$prefix/lib/libjpeg.a" ] || [ ! -f "$prefix/bin/cjpeg.exe" ]; then
-  src=$(fetch_source libjpeg-turbo)
-  log "building libjpeg-turbo for i686 (static, with SIMD) from $src"
-  rm -rf "$deps/build-jpeg"
-  cmake -S "$src" -B "$deps/build-jpeg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
-    -DWITH_JPEG8=OFF -DCMAKE_SYSTEM_PROCESSOR=i686 >/dev/null
-  cmake --build "$deps/build-jpeg" >/dev/null
-  cmake --install "$deps/build-jpeg" >/dev/null
-  cp "$deps/build-jpeg/cjpeg-static.exe" "$prefix/bin/cjpeg.exe" 2>/dev/null || true
-fi
-
-if [ ! -f "$prefix/lib/libgtest.a" ]; then
-  src=/usr/src/googletest   # Debian's googletest package ships its sources here
-  log "building GoogleTest for i686 from $src"
-  rm -rf "$deps/build-gtest"
-  cmake -S "$src" -B "$deps/build-gtest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF >/dev/null
-  cmake --build "$deps/build-gtest" >/dev/null
-  cmake --install "$deps/build-gtest" >/dev/null
-fi
+build_windows_deps x86_64
+build_windows_deps i686
 
 log "ready"

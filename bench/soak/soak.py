@@ -1,9 +1,10 @@
 """Soak of the automatic mode: `timer` 1, an upload every cycle, for a given time, with the
 FTP server stopped and started again midway. Run by hand, never by CTest:
 
-    build-x/win32/bench/soak/run-soak.sh [--minutes 30] [--outage-minutes M] ...
+    build/win64/bench/soak/run-soak.sh [--minutes 30] [--outage-minutes M] ...
+    build/win32/bench/soak/run-soak.sh ...        (the i686 build, where it runs)
 
-(or, with the paths set by hand: PELMIX_EXE=... PELMIX_PROBE=... scripts/with-harness.sh
+(or, with the paths set by hand: PELMIX_EXE=... PELMIX_PROBE=... scripts/with-harness.sh win64
 /usr/bin/python3 bench/soak/soak.py ...).
 
 Backup numbering is on and `dut_jpg` empty, so every cycle leaves its own file locally and,
