@@ -113,6 +113,22 @@ const char* FileNamePart(const char* prefix)
     return part;
 }
 
+bool PrefixMakesFindableNames(const char* prefix)
+{
+    for (const char* p = prefix; *p; p = SkipCharacter(p)) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        // The second byte of a double-byte character may look like any of these.
+        if (IsCp932LeadByte(c) && p[1])
+            continue;
+        if (c < 0x20 || std::strchr("<>\"|?*", c))
+            return false;
+        const bool driveColon = p == prefix + 1 && ((prefix[0] | 0x20) >= 'a' && (prefix[0] | 0x20) <= 'z');
+        if (c == ':' && !driveColon)
+            return false;
+    }
+    return true;
+}
+
 bool FormatNumberedName(char (&name)[kFileNameCapacity], const char* prefix, int32_t number,
                         const char* extension)
 {

@@ -39,6 +39,12 @@ private:
 // separator ("\\", "/" or a drive's ":"), read as code page 932 text.
 const char* FileNamePart(const char* prefix);
 
+// Whether the names a prefix makes can be found again by the folder listing: no
+// character the file system refuses or reads otherwise (< > " | ? * and control
+// characters), and no ":" but a drive's, right after its letter, since anything
+// after another colon names a stream of a file that the listing never shows.
+bool PrefixMakesFindableNames(const char* prefix);
+
 // Prefix, five-digit number and extension (".bmp" or ".jpg") into a file name buffer.
 // False, with an empty name, when the result would not fit.
 bool FormatNumberedName(char (&name)[kFileNameCapacity], const char* prefix, int32_t number,

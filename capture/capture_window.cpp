@@ -56,7 +56,7 @@ void ShowScratchFrame(HWND window, CaptureState& state)
 
 void RefreshFrame(HWND window, CaptureState& state)
 {
-    if (state.source && state.source->GrabFrame(state.scratch))
+    if (state.source && state.source->GrabPreviewFrame(state.scratch))
         ShowScratchFrame(window, state);
 }
 
@@ -150,6 +150,20 @@ LRESULT OnSaveDib(HWND window, CaptureState& state, const char* name)
     return written ? TRUE : FALSE;
 }
 
+// A failed request leaves the receiver's frame empty: nothing to save.
+LRESULT OnGetFrame(HWND window, CaptureState& state, CapturedFrame* out)
+{
+    if (!out)
+        return FALSE;
+    *out = CapturedFrame{};
+    if (!state.source || !state.source->GrabFrame(state.scratch))
+        return FALSE;
+    ShowScratchFrame(window, state);
+    out->bmp = state.frame.data();
+    out->size = state.frame.size();
+    return TRUE;
+}
+
 void OnTimer(HWND window, CaptureState& state)
 {
     if (state.previewOn)
@@ -193,6 +207,7 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_CAP_DLG_VIDEODISPLAY:     return OnDialog(window, state, SourceDialog::Display);
     case WM_CAP_DLG_VIDEOCOMPRESSION: return OnDialog(window, state, SourceDialog::Compression);
     case WM_CAP_FILE_SAVEDIB:         return OnSaveDib(window, state, reinterpret_cast<const char*>(lParam));
+    case WM_CAP_PELMIX_GET_FRAME:     return OnGetFrame(window, state, reinterpret_cast<CapturedFrame*>(lParam));
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);

@@ -4,6 +4,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
+
 // Message numbers of the capture window (WM_USER based, as Video for Windows has them).
 enum : UINT {
     WM_CAP_DRIVER_CONNECT = WM_USER + 10,       // 1034
@@ -16,6 +19,15 @@ enum : UINT {
     WM_CAP_SET_PREVIEW = WM_USER + 50,          // 1074
     WM_CAP_SET_PREVIEWRATE = WM_USER + 52,      // 1076
     WM_CAP_SET_SCALE = WM_USER + 53,            // 1077
+    // Our own: the current frame handed over in memory (lParam: CapturedFrame*).
+    WM_CAP_PELMIX_GET_FRAME = WM_USER + 200,
+};
+
+// A frame just grabbed, as BMP file bytes owned by the capture window. It stays valid
+// until the window handles its next message, so the receiver copies what it keeps.
+struct CapturedFrame {
+    const uint8_t* bmp = nullptr;
+    size_t size = 0;
 };
 
 // Same meaning as capCreateCaptureWindowA: null when the window cannot be made.

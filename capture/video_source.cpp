@@ -20,38 +20,58 @@ public:
     }
 };
 
-// Read afresh at every request, so that a test can change the frame between saves.
+// Read afresh at every request, so that other programs (a snapshot tool, a script,
+// a test) can feed Pelmix by rewriting the file. Such a file is often caught half
+// written, so a frame is handed out only when it is whole.
 class FrameFileSource : public VideoSource {
 public:
     explicit FrameFileSource(std::string path) : path_(std::move(path)) {}
 
+    // A file being rewritten is read again a few times, within about 200 ms, before
+    // the request fails.
     bool GrabFrame(std::vector<uint8_t>& bmp) override
     {
+        const int kAttempts = 3;
+        const DWORD kPauseMs = 60;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            if (attempt > 0)
+                Sleep(kPauseMs);
+            if (ReadWholeFrame(bmp))
+                return true;
+        }
+        return false;
+    }
+
+    bool GrabPreviewFrame(std::vector<uint8_t>& bmp) override { return ReadWholeFrame(bmp); }
+
+private:
+    // The file in one read, taken only when its length and write time were the same
+    // before and after, it did not grow meanwhile, and it is a BMP holding every
+    // pixel row its header claims.
+    bool ReadWholeFrame(std::vector<uint8_t>& bytes) const
+    {
+        const uint64_t kLargestFrame = 256 << 20;
         HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return false;
-        bool ok = ReadAll(file, bmp);
-        CloseHandle(file);
-        return ok;
-    }
-
-private:
-    static bool ReadAll(HANDLE file, std::vector<uint8_t>& bytes)
-    {
-        const LONGLONG kLargestFrame = 256 << 20;
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(file, &size) || size.QuadPart > kLargestFrame)
-            return false;
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        size_t done = 0;
-        while (done < bytes.size()) {
+        BY_HANDLE_FILE_INFORMATION before, after;
+        bool whole = GetFileInformationByHandle(file, &before) && before.nFileSizeHigh == 0 &&
+                     before.nFileSizeLow <= kLargestFrame;
+        if (whole) {
+            const DWORD size = before.nFileSizeLow;
+            // One byte more than the file had: getting it means the file grew.
+            bytes.resize(size_t{size} + 1);
             DWORD got = 0;
-            if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) || got == 0)
-                return false;
-            done += got;
+            whole = ReadFile(file, bytes.data(), size + 1, &got, nullptr) && got == size &&
+                    GetFileInformationByHandle(file, &after) && after.nFileSizeLow == size &&
+                    after.nFileSizeHigh == 0 &&
+                    CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime) == 0;
+            bytes.resize(size);
         }
-        return true;
+        CloseHandle(file);
+        BmpView view;
+        return whole && ViewBmp(bytes.data(), bytes.size(), view);
     }
 
     std::string path_;

@@ -18,6 +18,9 @@ public:
 
     // The current frame as BMP file bytes; false when there is none.
     virtual bool GrabFrame(std::vector<uint8_t>& bmp) = 0;
+    // The same for the preview, which must never wait: a frame missed there is
+    // simply shown at the next tick.
+    virtual bool GrabPreviewFrame(std::vector<uint8_t>& bmp) { return GrabFrame(bmp); }
     // The driver's own modal dialog; false at once when it has none.
     virtual bool ShowDialog(SourceDialog, HWND) { return false; }
 };

@@ -51,6 +51,9 @@ bool DibImage::LoadBmp(const char* path)
     if (file.Read(infoHeader, sizeof infoHeader) != sizeof infoHeader) return false;
     DibHeader h = DibHeader::Parse(infoHeader);
     if (!h.IsSupported()) return false;
+    const uint64_t headers = kBmpFileHeaderSize + kDibHeaderSize;
+    const uint64_t size = file.Size();
+    if (size < headers || !EnoughPixelBytes(h, size - headers)) return false;
     if (h.sizeImage == 0) WriteLe32(infoHeader + 20, h.PixelAreaSize());
 
     uint32_t rest = h.TableSize() + h.PixelAreaSize();
@@ -59,7 +62,7 @@ bool DibImage::LoadBmp(const char* path)
     memcpy(block, infoHeader, kDibHeaderSize);
     // bfOffBits is not consulted: the rows are taken to follow the table directly.
     uint32_t got = file.Read(block + kDibHeaderSize, rest);
-    // Whatever a short file does not supply reads as zero.
+    // Whatever a file cut short does not supply reads as zero.
     memset(block + kDibHeaderSize + got, 0, rest - got);
     dib = block;
     return true;

@@ -55,4 +55,14 @@ struct BmpFileLayout {
     uint32_t bfOffBits;
 };
 BmpFileLayout ComputeBmpFileLayout(const DibHeader& h);
+
+// Whether the bytes that follow the info header hold its masks or colour table and
+// at least 7/8 of its pixel rows. A picture cut short by a little is taken with its
+// last rows reading as zero; one that holds far less is a broken or half-written
+// file, and is refused before anything is allocated for what it claims.
+inline bool EnoughPixelBytes(const DibHeader& h, uint64_t bytesAfterInfoHeader)
+{
+    const uint64_t table = h.TableSize();
+    return bytesAfterInfoHeader >= table && (bytesAfterInfoHeader - table) * 8 >= uint64_t{h.PixelAreaSize()} * 7;
+}
 void FillBmpFileHeader(const BmpFileLayout& layout, uint8_t out[kBmpFileHeaderSize]);

@@ -20,8 +20,14 @@ void Fill6BitTable(uint8_t table[64])
 bool DibRowConverter::Init(const uint8_t* dib)
 {
     DibHeader h = DibHeader::Parse(dib);
-    if (!h.IsSupported()) return false;
-    pixels = dib + h.PixelOffset();
+    return h.IsSupported() && Init(dib, dib + h.PixelOffset());
+}
+
+bool DibRowConverter::Init(const uint8_t* dib, const uint8_t* pixelRows)
+{
+    DibHeader h = DibHeader::Parse(dib);
+    if (!h.IsSupported() || !pixelRows) return false;
+    pixels = pixelRows;
     stride = h.RowStride();
     width = h.width;
     height = h.height;

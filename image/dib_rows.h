@@ -8,6 +8,9 @@ public:
     // False for a depth or compression that has no conversion. The packed DIB
     // must stay unchanged while rows are converted.
     bool Init(const uint8_t* dib);
+    // The same with the pixel rows elsewhere (a DIB section's memory): header is the
+    // info header with its masks or colour table.
+    bool Init(const uint8_t* header, const uint8_t* pixelRows);
 
     int32_t Width() const { return width; }
     int32_t Height() const { return height; }
@@ -20,8 +23,8 @@ private:
     void Convert16(const uint8_t* in, uint8_t* out) const;
     void Convert24(const uint8_t* in, uint8_t* out) const;
     void Convert32(const uint8_t* in, uint8_t* out) const;
-    void Init16(const uint8_t* dib);
-    void Init32(const uint8_t* dib);
+    void Init16(const uint8_t* header);
+    void Init32(const uint8_t* header);
 
     const uint8_t* pixels = nullptr;
     uint32_t stride = 0;

@@ -1,4 +1,6 @@
 // DibImage::SaveJpeg: the packed DIB as a baseline JPEG file through libjpeg.
+#include "jpeg_export.h"
+
 #include "dib_image.h"
 
 #include <csetjmp>
@@ -64,8 +66,13 @@ bool Compress(FILE* file, const DibRowConverter& rows, int quality)
 
 bool DibImage::SaveJpeg(const char* path, int quality) const
 {
+    return dib && SaveJpegFile(path, dib, nullptr, quality);
+}
+
+bool SaveJpegFile(const char* path, const uint8_t* header, const uint8_t* pixelRows, int quality)
+{
     DibRowConverter rows;
-    if (!dib || !rows.Init(dib)) return false;
+    if (!header || !(pixelRows ? rows.Init(header, pixelRows) : rows.Init(header))) return false;
     FILE* file = fopen(path, "wb");
     if (!file) return false;
     // The library hands over 4 KiB at a time; one system write each costs more than the copy.

@@ -24,6 +24,13 @@ uint32_t SimpleFile::Read(void* buffer, uint32_t count)
     return n > 0 ? uint32_t(n) : 0;
 }
 
+uint64_t SimpleFile::Size()
+{
+    LARGE_INTEGER size;
+    HANDLE file = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+    return handle != HFILE_ERROR && GetFileSizeEx(file, &size) ? uint64_t(size.QuadPart) : 0;
+}
+
 bool SimpleFile::Write(const void* data, uint32_t count)
 {
     return _hwrite(handle, static_cast<const char*>(data), long(count)) == long(count);
@@ -40,6 +47,7 @@ bool SimpleFile::Close()
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool SimpleFile::OpenRead(const char* path)
@@ -66,6 +74,12 @@ uint32_t SimpleFile::Read(void* buffer, uint32_t count)
         done += uint32_t(n);
     }
     return done;
+}
+
+uint64_t SimpleFile::Size()
+{
+    struct stat info;
+    return handle != -1 && fstat(handle, &info) == 0 ? uint64_t(info.st_size) : 0;
 }
 
 bool SimpleFile::Write(const void* data, uint32_t count)

@@ -1,5 +1,5 @@
-// Benchmark: from the save command to the JPEG on disk (frame request, load, caption,
-// display, read-back, export, BMP removal), beside SaveJpeg alone on the same frame.
+// Benchmark: from the save command to the JPEG on disk (number, frame request, copy,
+// caption, display, export), beside SaveJpeg alone on the same frame.
 //   save_bench [runs] [files already in the image folder]   (works in the current folder)
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "app_state.h"
 #include "capture_window.h"
 #include "dib_image.h"
+#include "jpeg_export.h"
 #include "numbered_save.h"
 #include "settings_store.h"
 
@@ -83,17 +84,16 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
-// The listing the number scan makes, as the save asks for it.
-void ListNumberedNames()
+// What a save asks of the folder when it remembers the next number: the folder's
+// write time and one lookup of that number.
+void ConfirmRememberedNumber()
 {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    GetFileAttributesExA(".", GetFileExInfoStandard, &data);
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileExA("pc*", FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                      FIND_FIRST_EX_LARGE_FETCH);
-    if (listing == INVALID_HANDLE_VALUE)
-        return;
-    while (FindNextFileA(listing, &entry)) {
-    }
-    FindClose(listing);
+    HANDLE found = FindFirstFileA("pc77777.*", &entry);
+    if (found != INVALID_HANDLE_VALUE)
+        FindClose(found);
 }
 
 struct Result {
@@ -101,14 +101,20 @@ struct Result {
     double export_;
 };
 
+// A DIB section kept from run to run, as the save keeps its own.
+struct KeptSection {
+    HBITMAP section = nullptr;
+    uint8_t* bits = nullptr;
+};
+
 // The same road step by step, to show where the time of a save goes.
-enum Stage { kSettings, kScan, kFrame, kLoad, kSection, kCaption, kShow, kReadBack, kExport, kDelete, kStages };
-const char* const kStageNames[kStages] = {"settings", "scan", "frame", "LoadBmp", "section", "caption",
-                                          "show", "read-back", "SaveJpeg", "delete"};
+enum Stage { kSettings, kScan, kFrame, kCopy, kCaption, kShow, kExport, kStages };
+const char* const kStageNames[kStages] = {"settings", "scan", "frame", "copy", "caption", "show", "SaveJpeg"};
 
 void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
 {
     std::vector<double> times[kStages];
+    KeptSection kept;
     for (int run = 0; run < runs; ++run) {
         double mark[kStages + 1];
         mark[0] = Now();
@@ -118,56 +124,60 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
         ReadSetting(Setting::localDir);
         mark[1] = Now();
         SetCurrentDirectoryA("images");
-        ListNumberedNames();
+        ConfirmRememberedNumber();
         mark[2] = Now();
-        SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>("stage.bmp"));
+        CapturedFrame frame;
+        SendMessageA(g_captureWindow, WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame));
         mark[3] = Now();
-        DibImage image;
-        image.LoadBmp("stage.bmp");
+        const uint8_t* header = frame.bmp + 14;
+        if (!kept.section) {
+            void* bits = nullptr;
+            kept.section = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS,
+                                            &bits, nullptr, 0);
+            kept.bits = static_cast<uint8_t*>(bits);
+        }
+        std::memcpy(kept.bits, frame.bmp + 54, frame.size - 54);
         mark[4] = Now();
         HDC windowDc = GetDC(g_mainWindow);
         HDC memoryDc = CreateCompatibleDC(windowDc);
-        image.CreateSection(windowDc);
-        mark[5] = Now();
-        HGDIOBJ previous = SelectObject(memoryDc, image.section);
+        HGDIOBJ previous = SelectObject(memoryDc, kept.section);
         RECT area = {8, 8, width - 1, height - 1};
         SetBkMode(memoryDc, TRANSPARENT);
         DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
         area.left = area.top = 6;
         SetTextColor(memoryDc, RGB(255, 255, 255));
         DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
-        mark[6] = Now();
+        mark[5] = Now();
         BitBlt(windowDc, width + 3, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
-        mark[7] = Now();
         SelectObject(memoryDc, previous);
-        image.ReadBits(memoryDc, image.section, 0, static_cast<unsigned>(height));
         DeleteDC(memoryDc);
         ReleaseDC(g_mainWindow, windowDc);
-        mark[8] = Now();
-        image.SaveJpeg("stage.jpg", 75);
-        mark[9] = Now();
-        DeleteFileA("stage.bmp");
+        GdiFlush();
+        mark[6] = Now();
+        SaveJpegFile("stage.jpg", header, kept.bits, 75);
         SetCurrentDirectoryA("..");
-        mark[10] = Now();
+        mark[7] = Now();
         for (int stage = 0; stage < kStages; ++stage)
             times[stage].push_back(mark[stage + 1] - mark[stage]);
         Pump();
     }
+    DeleteObject(kept.section);
     for (int stage = 0; stage < kStages; ++stage)
         medians[stage] = Median(times[stage]);
 }
 
 // What the platform alone charges for the calls every save must make, with none of
-// our work around them: the four settings reads, the folder change and listing, the
-// frame file written and deleted, a fresh DIB section with its copy, the copy onto the
-// window and the read-back. No implementation of the save can cost less than this
-// plus SaveJpeg.
+// our work around them: the four settings reads, the folder change, the folder's
+// write time and one lookup, one copy of the frame into a kept DIB section, and the
+// copy onto the window. No implementation of the save can cost less than this plus
+// SaveJpeg.
 double MeasureRequiredCalls(int width, int height, int runs)
 {
     const std::vector<uint8_t> frame = MakeFrame(width, height);
     const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(frame.data() + 14);
     const size_t pixelBytes = frame.size() - 54;
-    std::vector<uint8_t> readBack(pixelBytes);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const double start = Now();
@@ -179,31 +189,21 @@ double MeasureRequiredCalls(int width, int height, int runs)
         char folder[MAX_PATH];
         GetCurrentDirectoryA(sizeof(folder), folder);
         SetCurrentDirectoryA("images");
-        ListNumberedNames();
-        HANDLE file = CreateFileA("floor.bmp", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        ::WriteFile(file, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
-        CloseHandle(file);
-        HDC windowDc = GetDC(g_mainWindow);
-        HDC memoryDc = CreateCompatibleDC(windowDc);
-        void* bits = nullptr;
-        HBITMAP section = CreateDIBSection(windowDc, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ConfirmRememberedNumber();
         if (bits)
             std::memcpy(bits, frame.data() + 54, pixelBytes);
+        HDC windowDc = GetDC(g_mainWindow);
+        HDC memoryDc = CreateCompatibleDC(windowDc);
         HGDIOBJ previous = SelectObject(memoryDc, section);
         BitBlt(windowDc, width + 3, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
         SelectObject(memoryDc, previous);
-        BITMAPINFOHEADER header = info->bmiHeader;
-        GetDIBits(memoryDc, section, 0, static_cast<UINT>(height), readBack.data(),
-                  reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
         DeleteDC(memoryDc);
         ReleaseDC(g_mainWindow, windowDc);
-        DeleteObject(section);
-        DeleteFileA("floor.bmp");
         SetCurrentDirectoryA(folder);
         times.push_back(Now() - start);
         Pump();
     }
+    DeleteObject(section);
     return Median(times);
 }
 
@@ -212,9 +212,9 @@ Result Measure(int width, int height, int runs)
     WriteFile("frame.bmp", MakeFrame(width, height));
     std::vector<double> saves, exports;
     for (int run = 0; run < runs; ++run) {
-        // The fixed slot keeps the folder as it is from run to run.
+        // Backup numbering: every save adds a picture, as the folder fills in a long run.
         double start = Now();
-        SaveNumberedImage(true, true, 99999);
+        SaveNumberedImage(true, true, 0);
         saves.push_back(Now() - start);
         Pump();
 

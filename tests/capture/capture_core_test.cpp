@@ -84,6 +84,23 @@ TEST(PrefixNamePart, IsWhatFollowsTheLastFolderSeparator)
     EXPECT_STREQ(FileNamePart("\x83\x5c" "pc"), "\x83\x5c" "pc");
 }
 
+TEST(PrefixNames, AreFindableWithoutStreamColonsOrRefusedCharacters)
+{
+    const struct {
+        const char* prefix;
+        bool findable;
+    } cases[] = {
+        {"pc", true}, {"", true}, {"sub\\pc", true}, {"a/b\\cam", true}, {"C:pc", true}, {"c:\\images\\pc", true},
+        {"\x83\x5c" "pc", true},    // "ソ": its trail byte is no separator
+        {"\x83\x7c" "pc", true},    // a trail byte that looks like "|"
+        {"pc:stream", false}, {":pc", false}, {"1:pc", false}, {"sub\\c:pc", false},
+        {"p<c", false}, {"p>c", false}, {"p\"c", false}, {"p|c", false}, {"p?c", false}, {"p*c", false},
+        {"p\tc", false}, {"p\x1f" "c", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PrefixMakesFindableNames(c.prefix), c.findable) << c.prefix;
+}
+
 TEST(NumberField, ReadsUpToFiveCharactersAfterThePrefixLikeAtoi)
 {
     EXPECT_EQ(NumberField("pc00042.jpg", 2), 42);

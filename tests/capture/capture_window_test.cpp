@@ -88,15 +88,39 @@ TEST_F(CaptureWindowTest, FrameFileIsWrittenUnchangedWhateverItsDepth)
     }
 }
 
-TEST_F(CaptureWindowTest, BrokenFrameFileIsWrittenUnchangedToo)
+// A frame file that is not a whole picture is no frame: neither a save nor the
+// frame handed over in memory gets anything, and an older file under the name goes.
+TEST_F(CaptureWindowTest, BrokenFrameFileIsNoFrameAndWritesNothing)
 {
+    const std::vector<uint8_t> whole = MakeFrame(FrameKind::Rgb24, 64, 48, 1, 2, 3);
+    std::vector<uint8_t> huge = MakeFrame(FrameKind::Rgb32, 2, 2, 1, 2, 3);
+    const uint8_t side[4] = {0x00, 0x40, 0, 0};  // 16384
+    std::copy(side, side + 4, huge.begin() + 18);
+    std::copy(side, side + 4, huge.begin() + 22);
+    huge.resize(4096);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"empty", {}},
+        {"two bytes", {'B', 'M'}},
+        {"file header only", std::vector<uint8_t>(whole.begin(), whole.begin() + 14)},
+        {"headers only", std::vector<uint8_t>(whole.begin(), whole.begin() + 54)},
+        {"half the rows", std::vector<uint8_t>(whole.begin(), whole.begin() + 54 + (whole.size() - 54) / 2)},
+        {"one row short", std::vector<uint8_t>(whole.begin(), whole.end() - 64 * 3)},
+        {"16384 x 16384 claimed in 4 KB", huge},
+    };
     ConnectFrameFile();
-    std::vector<uint8_t> garbage = {'B', 'M', 1, 2, 3};
-    ASSERT_TRUE(WriteBytes("frame.bmp", garbage));
-    SaveDib(windows.capture(), "out.bmp");
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes("out.bmp", written));
-    EXPECT_EQ(written, garbage);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes("frame.bmp", c.bytes));
+        ASSERT_TRUE(WriteBytes("out.bmp", whole));
+        EXPECT_EQ(SaveDib(windows.capture(), "out.bmp"), FALSE);
+        EXPECT_FALSE(FileExists("out.bmp"));
+        CapturedFrame frame;
+        EXPECT_EQ(Send(windows.capture(), WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame)), FALSE);
+        EXPECT_EQ(frame.bmp, nullptr);
+    }
 }
 
 TEST_F(CaptureWindowTest, FrameFileIsReadAfreshAtEveryRequest)

@@ -2,6 +2,7 @@
 // folder listing, plain and captioned BMP saves, JPEG saves of every frame depth,
 // folders, and the failure paths.
 #include <windows.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "app_state.h"
 #include "capture_test_support.h"
 #include "capture_window.h"
+#include "dib_image.h"
 #include "numbered_save.h"
 #include "settings_store.h"
 
@@ -137,6 +139,67 @@ protected:
 
 using Names = std::vector<std::string>;
 
+// The names a folder reports as added, changed or removed from its making on.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::string& folder)
+        : folder_(CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr))
+    {
+        overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        Arm();
+    }
+    ~FolderWatch()
+    {
+        CancelIo(folder_);
+        CloseHandle(folder_);
+        CloseHandle(overlapped_.hEvent);
+    }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // Every name reported until `last` has been seen and the folder has been quiet a while.
+    Names NamesUntil(const std::string& last)
+    {
+        Names names;
+        bool seen = false;
+        while (WaitForSingleObject(overlapped_.hEvent, seen ? 300 : 5000) == WAIT_OBJECT_0) {
+            DWORD bytes = 0;
+            if (!GetOverlappedResult(folder_, &overlapped_, &bytes, FALSE) || bytes == 0)
+                break;
+            for (DWORD at = 0;;) {
+                const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + at);
+                std::string name;
+                for (DWORD i = 0; i < record->FileNameLength / sizeof(WCHAR); ++i)
+                    name += static_cast<char>(record->FileName[i]);
+                if (std::find(names.begin(), names.end(), name) == names.end())
+                    names.push_back(name);
+                seen = seen || name == last;
+                if (record->NextEntryOffset == 0)
+                    break;
+                at += record->NextEntryOffset;
+            }
+            ResetEvent(overlapped_.hEvent);
+            Arm();
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    void Arm()
+    {
+        ReadDirectoryChangesW(folder_, buffer_, sizeof(buffer_), FALSE,
+                              FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                                  FILE_NOTIFY_CHANGE_LAST_WRITE,
+                              nullptr, &overlapped_, nullptr);
+    }
+
+    HANDLE folder_;
+    OVERLAPPED overlapped_ = {};
+    alignas(DWORD) BYTE buffer_[16384];
+};
+
 }  // namespace
 
 // --- Numbering over the real folder listing ---
@@ -247,16 +310,6 @@ TEST_F(NumberedSaveTest, PlainBmpSaveLeavesTheFrameByteForByte)
         ASSERT_TRUE(ReadBytes(Image(g_lastSavedFileName), written)) << FrameKindName(kind);
         EXPECT_EQ(written, frame) << FrameKindName(kind);
     }
-}
-
-TEST_F(NumberedSaveTest, PlainBmpSaveLeavesEvenABrokenFrameAsWritten)
-{
-    std::vector<uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'};
-    ASSERT_TRUE(WriteFrame(garbage));
-    SaveNumberedImage(false, false, 0);
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(written, garbage);
 }
 
 TEST_F(NumberedSaveTest, PlainBmpSaveDrawsNothingOnTheMainWindow)
@@ -400,6 +453,70 @@ TEST_F(NumberedSaveTest, QualityIsClampedToOneToHundred)
     EXPECT_EQ(standard.lumaTable.at(0), 8u);  // 75: half the standard table's 16
 }
 
+// The captioned BMP still goes through a file; exported, it must give the very bytes
+// that the JPEG save makes from memory.
+TEST_F(NumberedSaveTest, JpegFromMemoryHasTheBytesOfTheRouteThroughAFile)
+{
+    WriteIni("msg", "Pelmix 12:34");
+    for (FrameKind kind : {FrameKind::Palette8, FrameKind::Rgb555, FrameKind::Bitfields565, FrameKind::Rgb24,
+                           FrameKind::Rgb32}) {
+        SCOPED_TRACE(FrameKindName(kind));
+        ASSERT_TRUE(WriteFrame(MakeFrame(kind, kWidth + 1, kHeight + 1, 90, 140, 200)));
+        SaveNumberedImage(false, true, 0);
+        const std::string viaFileBmp = Image(g_lastSavedFileName);
+        SaveNumberedImage(true, true, 0);
+        DibImage viaFile;
+        ASSERT_TRUE(viaFile.LoadBmp(viaFileBmp.c_str()));
+        ASSERT_TRUE(viaFile.SaveJpeg("via-file.jpg", 75));
+        std::vector<uint8_t> expected, made;
+        ASSERT_TRUE(ReadBytes("via-file.jpg", expected));
+        ASSERT_TRUE(ReadBytes(Image(g_lastSavedFileName), made));
+        EXPECT_TRUE(made == expected) << g_lastSavedFileName;
+    }
+}
+
+TEST_F(NumberedSaveTest, JpegSaveWritesNoOtherFileIntoTheFolder)
+{
+    SaveNumberedImage(true, true, 0);
+    FolderWatch watch("images");
+    SaveNumberedImage(true, true, 0);
+    ASSERT_EQ(g_lastSavedFileName, "pc00001.jpg");
+    EXPECT_EQ(watch.NamesUntil("pc00001.jpg"), Names({"pc00001.jpg"}));
+}
+
+// A save after a save takes its number from what it remembers while the folder stays
+// as it left it; each of these changes must lead to what a full listing gives.
+TEST_F(NumberedSaveTest, RememberedNumberGivesWayToEveryChangeInTheFolder)
+{
+    struct Case {
+        const char* change;
+        void (*apply)();
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"none", [] {}, "pc00002.jpg"},
+        {"a higher number added", [] { Touch("pc00040.bmp"); }, "pc00041.jpg"},
+        {"a short number added", [] { Touch("pc7.jpg"); }, "pc00008.jpg"},
+        {"the last picture deleted", [] { DeleteFileA(Image("pc00001.jpg").c_str()); }, "pc00001.jpg"},
+        {"the last picture renamed higher",
+         [] { MoveFileA(Image("pc00001.jpg").c_str(), Image("pc00030.jpg").c_str()); }, "pc00031.jpg"},
+        {"a folder takes the next number", [] { CreateDirectoryA(Image("pc00002").c_str(), nullptr); },
+         "pc00003.jpg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        for (const std::string& name : Images())
+            DeleteFileA(Image(name).c_str()) || RemoveDirectoryA(Image(name).c_str());
+        ASSERT_TRUE(Images().empty());
+        SaveNumberedImage(true, true, 0);
+        SaveNumberedImage(true, true, 0);
+        ASSERT_EQ(g_lastSavedFileName, "pc00001.jpg");
+        c.apply();
+        SaveNumberedImage(true, true, 0);
+        EXPECT_EQ(g_lastSavedFileName, c.expected);
+    }
+}
+
 // --- Folders ---
 
 TEST_F(NumberedSaveTest, CurrentFolderIsRestored)
@@ -449,12 +566,108 @@ TEST_F(NumberedSaveTest, OldPictureInTheFixedSlotIsNotTakenForAFrameThatFailed)
     EXPECT_EQ(g_lastSavedFileName, "pc99999.bmp");
 }
 
-TEST_F(NumberedSaveTest, FrameThatDoesNotLoadIsLeftAsWrittenAndNamed)
+// Neither save makes a picture of a frame that is not a whole one, and a header that
+// claims a huge picture in a small file costs no memory for what it claims.
+TEST_F(NumberedSaveTest, FramesThatAreNotWholePicturesLeaveNoFile)
 {
-    ASSERT_TRUE(WriteFrame({'B', 'M', 0, 0, 0}));
+    std::vector<uint8_t> huge = MakeFrame(FrameKind::Rgb32, 2, 2, 1, 2, 3);
+    const uint8_t side[4] = {0x00, 0x40, 0, 0};  // 16384
+    std::copy(side, side + 4, huge.begin() + 18);
+    std::copy(side, side + 4, huge.begin() + 22);
+    huge.resize(4096);
+    const std::vector<uint8_t> whole = MakeFrame(FrameKind::Rgb24, kWidth, kHeight, kGrey, kGrey, kGrey);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } frames[] = {
+        {"not a bmp", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'}},
+        {"cut in its file header", {'B', 'M', 0, 0, 0}},
+        {"half the rows", std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2)},
+        {"16384 x 16384 claimed in 4 KB", huge},
+    };
+    for (const auto& frame : frames) {
+        SCOPED_TRACE(frame.what);
+        ASSERT_TRUE(WriteFrame(frame.bytes));
+        SaveNumberedImage(false, false, 0);
+        EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+        SaveNumberedImage(true, true, 0);
+        EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+        EXPECT_TRUE(Images().empty());
+    }
+    PROCESS_MEMORY_COUNTERS memory = {};
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)));
+    EXPECT_LT(memory.PeakPagefileUsage, SIZE_T{256} << 20);
+}
+
+// Tools that feed the frame file rewrite it in place: truncate, then write in chunks.
+// Whatever moment a save catches, it makes a picture of one whole frame or nothing.
+TEST_F(NumberedSaveTest, FrameFileRewrittenWhileSavesRunGivesOnlyWholePictures)
+{
+    const int kSide = 256;
+    const std::vector<uint8_t> frames[2] = {MakeFrame(FrameKind::Rgb24, kSide, kSide, 60, 60, 60),
+                                            MakeFrame(FrameKind::Rgb24, kSide, kSide, 200, 200, 200)};
+    struct Rewriter {
+        std::string path;
+        const std::vector<uint8_t>* frames;
+        volatile LONG stop = 0;
+        static DWORD WINAPI Run(void* self)
+        {
+            auto& r = *static_cast<Rewriter*>(self);
+            for (int round = 0; !r.stop; ++round) {
+                const std::vector<uint8_t>& frame = r.frames[round % 2];
+                HANDLE file = CreateFileA(r.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                for (size_t at = 0; file != INVALID_HANDLE_VALUE && at < frame.size(); at += 65536) {
+                    DWORD written = 0;
+                    WriteFile(file, frame.data() + at, static_cast<DWORD>(std::min<size_t>(65536, frame.size() - at)),
+                              &written, nullptr);
+                    Sleep(1);
+                }
+                if (file != INVALID_HANDLE_VALUE)
+                    CloseHandle(file);
+                Sleep(round % 3 == 0 ? 30 : 2);
+            }
+            return 0;
+        }
+    } rewriter{folder.path() + "\\frame.bmp", frames};
+    ASSERT_TRUE(WriteFrame(frames[0]));
+    HANDLE thread = CreateThread(nullptr, 0, Rewriter::Run, &rewriter, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    for (int i = 0; i < 16; ++i) {
+        SaveNumberedImage(false, false, 0);
+        SaveNumberedImage(true, true, 0);
+    }
+    InterlockedExchange(&rewriter.stop, 1);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+
+    int pictures = 0;
+    for (const std::string& name : Images()) {
+        SCOPED_TRACE(name);
+        ++pictures;
+        if (name.substr(7) == ".bmp") {
+            std::vector<uint8_t> saved;
+            ASSERT_TRUE(ReadBytes(Image(name), saved));
+            EXPECT_TRUE(saved == frames[0] || saved == frames[1]);
+            continue;
+        }
+        DecodedJpeg jpeg;
+        ASSERT_TRUE(DecodeJpeg(Image(name), jpeg));
+        const uint8_t grey = jpeg.At(kSide / 2, kSide - 1)[0];
+        EXPECT_TRUE(Near(grey, 60, 8) || Near(grey, 200, 8)) << int(grey);
+        EXPECT_EQ(InkOf(jpeg, grey).stray, 0);
+    }
+    EXPECT_GT(pictures, 0);
+}
+
+TEST_F(NumberedSaveTest, PrefixWithAStreamColonSavesNothingAndNamesNoFile)
+{
+    WriteIni("st", "pc:stream");
+    SaveNumberedImage(false, false, 0);
+    EXPECT_EQ(g_lastSavedFileName, "");
     SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_EQ(g_lastSavedFileName, "");
+    EXPECT_TRUE(Images().empty());
 }
 
 // Root ignores a read-only folder under Wine, so the JPEG's place is taken by a folder.

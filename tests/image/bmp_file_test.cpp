@@ -227,40 +227,44 @@ TEST(BmpSave, ReportsAWriteThatStopsShort)
 
 // --- Files that end early, and gaps ---
 
-TEST(BmpLoad, FileEndingInsideThePixelsLoadsWithZeroes)
+// A file cut off in its last rows loads with zeroes for what is missing; one that
+// holds much less than its header claims is a broken or half-written file.
+TEST(BmpLoad, ShortFilesLoadOnlyWhenLittleOfThePixelsIsMissing)
 {
-    TestBmp bmp(4, 4, 24);
-    bmp.Fill(0xABCDEF);
-    std::vector<uint8_t> bytes = bmp.Bytes();
-    bytes.resize(54 + 12 + 5);  // one row and 5 bytes of the next
-    ASSERT_TRUE(TestBmp::WriteBytes("short.bmp", bytes));
-    DibImage image;
-    ASSERT_TRUE(image.LoadBmp("short.bmp"));
-    const uint8_t* rows = image.dib + 40;
-    EXPECT_EQ(memcmp(rows, &bytes[54], 17), 0);
-    for (int i = 17; i < 48; ++i) EXPECT_EQ(rows[i], 0) << "byte " << i;
-}
-
-TEST(BmpLoad, FileEndingInsideTheColourTableLoadsWithZeroes)
-{
-    std::vector<uint8_t> bytes = MakePalettedBmp(4, 4, 16).Bytes();
-    bytes.resize(54 + 10);
-    ASSERT_TRUE(TestBmp::WriteBytes("short_table.bmp", bytes));
-    DibImage image;
-    ASSERT_TRUE(image.LoadBmp("short_table.bmp"));
-    EXPECT_EQ(memcmp(image.dib + 40, &bytes[54], 10), 0);
-    for (int i = 40 + 10; i < 40 + 64 + 16; ++i) EXPECT_EQ(image.dib[i], 0) << "byte " << i;
-}
-
-TEST(BmpLoad, HeaderOnlyFileLoadsBlack)
-{
-    std::vector<uint8_t> bytes = TestBmp(3, 3, 24).Bytes();
-    for (size_t i = 54; i < bytes.size(); ++i) bytes[i] = 0x77;
-    bytes.resize(54);
-    ASSERT_TRUE(TestBmp::WriteBytes("header_only.bmp", bytes));
-    DibImage image;
-    ASSERT_TRUE(image.LoadBmp("header_only.bmp"));
-    for (int i = 0; i < 36; ++i) EXPECT_EQ(image.dib[40 + i], 0);
+    TestBmp picture(4, 4, 24);  // 48 pixel bytes
+    picture.Fill(0xABCDEF);
+    std::vector<uint8_t> huge = TestBmp(2, 2, 32).Bytes();
+    WriteLe32(&huge[18], 16384);
+    WriteLe32(&huge[22], 16384);
+    huge.resize(4096, 0x55);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool loads;
+    };
+    const std::vector<uint8_t> whole = picture.Bytes();
+    const std::vector<uint8_t> paletted = MakePalettedBmp(4, 4, 16).Bytes();
+    const Case cases[] = {
+        {"cut inside the last row", std::vector<uint8_t>(whole.begin(), whole.begin() + 54 + 44), true},
+        {"cut after 7/8 of the rows", std::vector<uint8_t>(whole.begin(), whole.begin() + 54 + 42), true},
+        {"one row and 5 bytes", std::vector<uint8_t>(whole.begin(), whole.begin() + 54 + 17), false},
+        {"headers only", std::vector<uint8_t>(whole.begin(), whole.begin() + 54), false},
+        {"cut inside the colour table", std::vector<uint8_t>(paletted.begin(), paletted.begin() + 54 + 10), false},
+        {"16384 x 16384 claimed in 4 KB", huge, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(TestBmp::WriteBytes("short.bmp", c.bytes));
+        DibImage image;
+        ASSERT_EQ(image.LoadBmp("short.bmp"), c.loads);
+        if (!c.loads) {
+            EXPECT_EQ(image.dib, nullptr);
+            continue;
+        }
+        const size_t got = c.bytes.size() - 54;
+        EXPECT_EQ(memcmp(image.dib + 40, &c.bytes[54], got), 0);
+        for (size_t i = got; i < 48; ++i) EXPECT_EQ(image.dib[40 + i], 0) << "byte " << i;
+    }
 }
 
 TEST(BmpLoad, GapBeforeTheRowsIsTakenAsTheFirstPixels)
