@@ -187,11 +187,14 @@ void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
         char probe[kFileNameCapacity];
         if (FormatNumberedName(probe, prefix.c_str(), 0, ".bmp")) {
             int32_t number = ScanNextNumber(prefix, startNumber);
-            FormatNumberedName(name, prefix.c_str(), number, ".bmp");
-            if (g_captureWindow && IsWindow(g_captureWindow))
-                SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(name));
-            if (jpeg || caption)
-                CaptionFrame(name, prefix, number, format, quality, jpeg);
+            // With every number taken nothing is overwritten, and no file is named.
+            if (number != kNoFreeNumber) {
+                FormatNumberedName(name, prefix.c_str(), number, ".bmp");
+                if (g_captureWindow && IsWindow(g_captureWindow))
+                    SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(name));
+                if (jpeg || caption)
+                    CaptionFrame(name, prefix, number, format, quality, jpeg);
+            }
         }
     }
     g_lastSavedFileName = name;
