@@ -1,9 +1,11 @@
 """The whole chain: the real exe starts under Wine, shows its window, and ends with 0;
 its log of the run, and one instance per folder."""
-from pelmix_e2e import WM_CLOSE, Pelmix, log_events, start_exe, wait_until
+from pelmix_e2e import WM_CLOSE, WM_COMMAND, Pelmix, log_events, start_exe, wait_until
 
 WM_CAP_PELMIX_CAMERA_STATE = 0x8000 + 40
 IDM_OPEN_LOG = 32791
+IDM_SETTINGS = 32775
+IDOK, IDCANCEL = 1, 2
 SW_MINIMIZE = 6
 
 
@@ -19,23 +21,34 @@ def test_window_opens_with_its_class_and_title_and_closes_with_exit_code_0(tmp_p
         app.kill()
 
 
-def test_the_log_records_start_camera_lost_and_found_and_stop(tmp_path, probe):
+def settings_dialog_ended_with(app, probe, button):
+    app.post(WM_COMMAND, IDM_SETTINGS)
+    dialog = app.wait_dialog()
+    assert dialog, "no settings dialog"
+    probe.number("post", dialog, WM_COMMAND, button, 0)
+    assert wait_until(lambda: not probe.number("iswindow", dialog), timeout=10)
+
+
+def test_the_log_records_start_camera_lost_and_found_settings_and_stop(tmp_path, probe):
     app = Pelmix(tmp_path, probe)
     try:
         assert log_events(tmp_path) == ["起動しました"]
         # What the capture window tells its parent when the camera goes and comes back.
         app.send(WM_CAP_PELMIX_CAMERA_STATE, 0)
         app.send(WM_CAP_PELMIX_CAMERA_STATE, 1)
+        settings_dialog_ended_with(app, probe, IDCANCEL)
+        settings_dialog_ended_with(app, probe, IDOK)
         app.post(WM_CLOSE)
         assert app.wait_exit(timeout=20) == 0
-        assert log_events(tmp_path) == ["起動しました", "カメラが見つかりません", "カメラが戻りました", "終了しました"]
+        assert log_events(tmp_path) == ["起動しました", "カメラが見つかりません", "カメラが戻りました",
+                                        "設定を変更しました", "終了しました"]
 
         # A second run appends to the same log.
         again = Pelmix(tmp_path, probe)
         again.post(WM_CLOSE)
         assert again.wait_exit(timeout=20) == 0
         assert log_events(tmp_path)[-2:] == ["起動しました", "終了しました"]
-        assert len(log_events(tmp_path)) == 6
+        assert len(log_events(tmp_path)) == 7
     finally:
         app.kill()
 
