@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include "app_state.h"
+#include "backup_retention.h"
 #include "countdown.h"
+#include "event_log.h"
 #include "menu_check.h"
 #include "numbered_save.h"
 #include "resource.h"
@@ -31,17 +33,27 @@ void RunCycle()
 {
     g_cycleBusy = true;
     KillTimer(g_mainWindow, kCycleTimerId);
-    const int32_t startNumber = MenuCheck(IDM_AUTO_BACKUP, false) ? 0 : kFixedSlot;
+    const bool backup = MenuCheck(IDM_AUTO_BACKUP, false);
     uint32_t uploadTime = 0;
     // Running out of memory ends this cycle, not the mode: the next one is still timed.
     try {
-        SaveNumberedImage(true, true, startNumber);
+        SaveNumberedImage(true, true, backup ? 0 : kFixedSlot);
+        if (g_lastSavedFileName.empty())
+            LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
+        if (backup)
+            ApplyRetentionLimits();
         uploadTime = MenuCheck(IDM_AUTO_UPLOAD, false) ? UploadAndTime() : 0;
     } catch (...) {
     }
     g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
     SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
     g_cycleBusy = false;
+}
+
+void SetCheck(UINT itemId, bool on)
+{
+    if (MenuCheck(itemId, false) != on)
+        MenuCheck(itemId, true);
 }
 
 void ShowCountdown()
@@ -68,7 +80,46 @@ void OnAutoCommand()
 void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
-    if (!g_cycleBusy && CycleDue(g_countdown))
-        RunCycle();
+    if (CycleDue(g_countdown)) {
+        // Only a tick dispatched by a loop nested inside the running cycle gets here.
+        if (g_cycleBusy)
+            LogEvent("撮影を飛ばしました (前回の保存かアップロードがまだ終わっていません)");
+        else
+            RunCycle();
+    }
     ShowCountdown();
+}
+
+void ResumeAutoAtLaunch(bool askedOnCommandLine)
+{
+    const bool stored = ReadSetting(Setting::autoStart) != 0;
+    if (stored) {
+        SetCheck(IDM_AUTO_START, true);
+        SetCheck(IDM_AUTO_UPLOAD, ReadSetting(Setting::autoUpload) != 0);
+        SetCheck(IDM_AUTO_BACKUP, ReadSetting(Setting::autoBackup) != 0);
+    }
+    if (!stored && !askedOnCommandLine)
+        return;
+    if (!MenuCheck(IDM_AUTO, false))
+        OnAutoCommand();
+    LogEvent(askedOnCommandLine ? "自動撮影を起動時に開始しました (/auto)" : "自動撮影を起動時に開始しました");
+}
+
+void OnAutoStartCommand()
+{
+    const bool on = MenuCheck(IDM_AUTO_START, true);
+    WriteSetting(Setting::autoStart, on ? 1 : 0);
+    // The switches as they are now: the next launch starts with what the user sees.
+    if (on) {
+        WriteSetting(Setting::autoUpload, MenuCheck(IDM_AUTO_UPLOAD, false) ? 1 : 0);
+        WriteSetting(Setting::autoBackup, MenuCheck(IDM_AUTO_BACKUP, false) ? 1 : 0);
+    }
+    LogEvent(on ? "設定を変更しました (起動時に自動撮影を開始: 入)" : "設定を変更しました (起動時に自動撮影を開始: 切)");
+}
+
+void RememberAutoSwitch(UINT itemId, bool on)
+{
+    if (!MenuCheck(IDM_AUTO_START, false))
+        return;
+    WriteSetting(itemId == IDM_AUTO_UPLOAD ? Setting::autoUpload : Setting::autoBackup, on ? 1 : 0);
 }

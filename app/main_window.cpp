@@ -4,6 +4,7 @@
 #include "app_state.h"
 #include "auto_cycle.h"
 #include "capture_window.h"
+#include "event_log.h"
 #include "menu_commands.h"
 #include "resource.h"
 
@@ -54,6 +55,13 @@ LRESULT OnTimer()
     return 0;
 }
 
+// The capture window tells its parent when the camera goes away (0) and comes back (1).
+LRESULT OnCameraState(WPARAM found)
+{
+    LogEvent(found ? "カメラが戻りました" : "カメラが見つかりません");
+    return 0;
+}
+
 }  // namespace
 
 void RegisterMainWindowClass(HINSTANCE instance)
@@ -98,6 +106,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_KEYDOWN: return OnKeyDown(wParam);
         case WM_COMMAND: return OnCommand(window, wParam, lParam);
         case WM_TIMER:   return OnTimer();
+        case WM_CAP_PELMIX_CAMERA_STATE: return OnCameraState(wParam);
         default:         return DefWindowProcA(window, message, wParam, lParam);
         }
     } catch (...) {

@@ -3,11 +3,13 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app_state.h"
 #include "auto_cycle.h"
 #include "capture_window.h"
+#include "event_log.h"
 #include "ftp_upload.h"
 #include "main_window.h"
 #include "menu_check.h"
@@ -31,7 +33,8 @@ void OnAbout(HWND window)
 
 void OnSettings(HWND window)
 {
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0);
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0) == IDOK)
+        LogEvent("設定を変更しました");
 }
 
 // The driver's own dialogs, each modal: every send returns when its dialog is closed.
@@ -75,6 +78,31 @@ void OnOpenFolder()
     ShellExecuteA(nullptr, "open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// Notepad, not the shell's "open": the log is a plain text file whatever the system
+// associates with ".log", and a log not written yet opens as an empty new file.
+void OnOpenLog()
+{
+    const std::string& path = EventLogPath();
+    if (path.empty())
+        return;
+    char commandLine[MAX_PATH + 32];
+    const int length = snprintf(commandLine, sizeof(commandLine), "notepad.exe \"%s\"", path.c_str());
+    if (length < 0 || static_cast<size_t>(length) >= sizeof(commandLine))
+        return;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+void OnSwitchToRemember(UINT itemId)
+{
+    RememberAutoSwitch(itemId, MenuCheck(itemId, true));
+}
+
 }  // namespace
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -88,11 +116,13 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_AUTO:            OnAutoCommand(); break;
     case IDM_SETTINGS:        OnSettings(window); break;
     case IDM_STRETCH:         OnStretch(); break;
-    case IDM_AUTO_UPLOAD:     MenuCheck(IDM_AUTO_UPLOAD, true); break;
+    case IDM_AUTO_UPLOAD:     OnSwitchToRemember(IDM_AUTO_UPLOAD); break;
     case IDM_SAVE_BMP:        SaveNumberedImage(false, false, 0); break;
     case IDM_SAVE_JPG:        SaveNumberedImage(true, false, 0); break;
-    case IDM_AUTO_BACKUP:     MenuCheck(IDM_AUTO_BACKUP, true); break;
+    case IDM_AUTO_BACKUP:     OnSwitchToRemember(IDM_AUTO_BACKUP); break;
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
+    case IDM_OPEN_LOG:        OnOpenLog(); break;
+    case IDM_AUTO_START:      OnAutoStartCommand(); break;
     default:                  return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
     }
     return 0;

@@ -89,7 +89,10 @@ int32_t NumberField(const char* name, size_t prefixLength)
     return std::atoi(field);
 }
 
-NumberScan::NumberScan(const char* prefix, int32_t startNumber) : prefix_(prefix), next_(startNumber) {}
+NumberScan::NumberScan(const char* prefix, int32_t startNumber)
+    : prefix_(prefix), start_(startNumber), next_(startNumber), used_(kFixedSlotNumber, false)
+{
+}
 
 void NumberScan::Consider(const char* entryName)
 {
@@ -99,8 +102,21 @@ void NumberScan::Consider(const char* entryName)
     if (!MatchesNumberedName(entryName, prefix_.c_str()))
         return;
     int32_t number = NumberField(entryName, prefix_.size());
+    if (number >= 0 && number < kFixedSlotNumber)
+        used_[static_cast<size_t>(number)] = true;
     if (number != kFixedSlotNumber && number >= next_)
         next_ = number + 1;
+}
+
+int32_t NumberScan::Next() const
+{
+    if (next_ < kFixedSlotNumber || start_ >= kFixedSlotNumber)
+        return next_;
+    for (int32_t number = start_ < 0 ? 0 : start_; number < kFixedSlotNumber; ++number) {
+        if (!used_[static_cast<size_t>(number)])
+            return number;
+    }
+    return kNoFreeNumber;
 }
 
 const char* FileNamePart(const char* prefix)

@@ -23,16 +23,25 @@ bool MatchesNumberedName(const char* name, const char* prefix);
 // its first prefixLength bytes.
 int32_t NumberField(const char* name, size_t prefixLength);
 
-// Finds the next free number while the entries of a folder listing stream past.
+// What the scan gives when every number a save may take is in use.
+constexpr int32_t kNoFreeNumber = -1;
+
+// Finds the next free number while the entries of a folder listing stream past: one more
+// than the highest number found. When that would reach the fixed slot, the lowest number
+// from the start number on that no file has is taken instead (the oldest backups are gone
+// by then when a limit on backups is set), and kNoFreeNumber when there is none: numbering
+// never overwrites a picture. A start number of kFixedSlotNumber always gives that slot.
 class NumberScan {
 public:
     NumberScan(const char* prefix, int32_t startNumber);
     void Consider(const char* entryName);
-    int32_t Next() const { return next_; }
+    int32_t Next() const;
 
 private:
     std::string prefix_;
+    int32_t start_;
     int32_t next_;
+    std::vector<bool> used_;  // numbers 0 to 99998 seen in the listing
 };
 
 // The part of a prefix that entry names start with: what follows its last folder

@@ -30,6 +30,8 @@ struct CapturedFrame {
     size_t size = 0;
 };
 
+#define WM_CAP_PELMIX_CAMERA_STATE (WM_APP + 40)
+
 // Same meaning as capCreateCaptureWindowA: null when the window cannot be made.
 HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
                          HWND parent, int id);

@@ -105,7 +105,7 @@ int32_t HeaderValue(const DibImage& image, size_t offset)
 // The listing asks for every name that starts with the prefix: the platforms disagree
 // on how "?" treats a name that ends early, so the pattern itself is matched here.
 // Entry names carry no folder, so a prefix with a folder part is matched by its name part.
-int32_t ScanNextNumber(const std::string& prefix, int32_t startNumber)
+int32_t ScanNextNumber(const std::string& prefix, int32_t startNumber, bool& aboveTheHighest)
 {
     NumberScan scan(FileNamePart(prefix.c_str()), startNumber);
     std::string pattern = prefix + "*";
@@ -113,12 +113,13 @@ int32_t ScanNextNumber(const std::string& prefix, int32_t startNumber)
     // Only long names are looked at: the basic listing spares the short ones.
     HANDLE listing = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                       FIND_FIRST_EX_LARGE_FETCH);
-    if (listing == INVALID_HANDLE_VALUE)
-        return scan.Next();
-    do {
-        scan.Consider(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            scan.Consider(entry.cFileName);
+        } while (FindNextFileA(listing, &entry));
+        FindClose(listing);
+    }
+    aboveTheHighest = scan.AboveTheHighest();
     return scan.Next();
 }
 
@@ -169,21 +170,27 @@ struct ScanMemory {
 };
 ScanMemory g_scanMemory;
 
-int32_t NextNumber(const std::string& prefix, int32_t startNumber, const std::string& folder)
+// rememberable: whether the number is one more than the highest in the folder, which
+// is what the memory can vouch for; once the numbers have run out and free ones lower
+// down are taken, every save lists the folder.
+int32_t NextNumber(const std::string& prefix, int32_t startNumber, const std::string& folder, bool& rememberable)
 {
+    rememberable = false;
     // No number counts above the fixed slot, so a save that starts there needs no listing.
     if (startNumber == kFixedSlotNumber)
         return kFixedSlotNumber;
     const ScanMemory& memory = g_scanMemory;
     FILETIME now;
+    rememberable = true;
     if (memory.valid && memory.folder == folder && memory.prefix == prefix && memory.startNumber == startNumber &&
         FolderWriteTime(folder, now) && CompareFileTime(&now, &memory.folderTime) == 0 &&
         NumberIsFree(prefix, memory.next))
         return memory.next;
-    return ScanNextNumber(prefix, startNumber);
+    return ScanNextNumber(prefix, startNumber, rememberable);
 }
 
-void RememberSave(const std::string& folder, const std::string& prefix, int32_t startNumber, int32_t next)
+void RememberSave(const std::string& folder, const std::string& prefix, int32_t startNumber, int32_t next,
+                  bool rememberable)
 {
     ScanMemory& memory = g_scanMemory;
     memory.folder = folder;
@@ -191,7 +198,7 @@ void RememberSave(const std::string& folder, const std::string& prefix, int32_t 
     memory.startNumber = startNumber;
     memory.next = next;
     // Near the fixed slot the full scan decides what comes next.
-    memory.valid = next < kFixedSlotNumber && FolderWriteTime(folder, memory.folderTime);
+    memory.valid = rememberable && next >= 0 && next < kFixedSlotNumber && FolderWriteTime(folder, memory.folderTime);
 }
 
 // The caption in black, then in white two pixels up and left of it, and the captioned
@@ -362,18 +369,22 @@ void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
         char probe[kFileNameCapacity];
         if (PrefixMakesFindableNames(prefix.c_str()) && FormatNumberedName(probe, prefix.c_str(), 0, ".bmp")) {
             const std::string listed = ListedFolder(prefix);
-            const int32_t number = NextNumber(prefix, startNumber, listed);
-            if (jpeg) {
-                SaveCaptionedJpeg(name, prefix, number, format, quality);
-            } else {
-                FormatNumberedName(name, prefix.c_str(), number, ".bmp");
-                if (g_captureWindow && IsWindow(g_captureWindow))
-                    SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(name));
-                if (caption)
-                    CaptionBmpFile(name, format);
+            bool remembered = false;
+            const int32_t number = NextNumber(prefix, startNumber, listed, remembered);
+            // With every number taken nothing is overwritten, and no file is named.
+            if (number != kNoFreeNumber) {
+                if (jpeg) {
+                    SaveCaptionedJpeg(name, prefix, number, format, quality);
+                } else {
+                    FormatNumberedName(name, prefix.c_str(), number, ".bmp");
+                    if (g_captureWindow && IsWindow(g_captureWindow))
+                        SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(name));
+                    if (caption)
+                        CaptionBmpFile(name, format);
+                }
             }
-            const bool produced = GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
-            RememberSave(listed, prefix, startNumber, produced ? number + 1 : number);
+            const bool produced = number != kNoFreeNumber && GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
+            RememberSave(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
         }
     }
     g_lastSavedFileName = name;

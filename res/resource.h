@@ -25,6 +25,8 @@
 #define IDM_SAVE_JPG        32779
 #define IDM_AUTO_BACKUP     32780
 #define IDM_OPEN_FOLDER     32781
+#define IDM_AUTO_START      32790
+#define IDM_OPEN_LOG        32791
 
 // Settings dialog fields
 #define IDC_ST              1000

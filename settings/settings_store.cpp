@@ -92,3 +92,8 @@ int32_t ReadSetting(const IntSetting& setting)
 {
     return g_settings.SelectKey(setting.key).GetInt(setting.defaultValue);
 }
+
+void WriteSetting(const IntSetting& setting, int32_t value)
+{
+    g_settings.SelectKey(setting.key).WriteInt(value);
+}

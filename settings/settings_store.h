@@ -24,7 +24,7 @@ extern SettingsStore g_settings;
 // folder that is current at start.
 void PointSettingsAtIniFile();
 
-// The ten keys and their defaults, named once so that every reader uses the same default.
+// The keys and their defaults, named once so that every reader uses the same default.
 struct StringSetting { const char* key; const char* defaultValue; };
 struct IntSetting { const char* key; int32_t defaultValue; };
 
@@ -39,8 +39,16 @@ constexpr StringSetting dutJpg{"dut_jpg", ""};
 constexpr StringSetting dir{"dir", ""};
 constexpr IntSetting jpegQ{"jpeg_q", 75};
 constexpr IntSetting timer{"timer", 60};
+// Running unattended: none of these is written unless the user asks for it, and absent
+// each means what the program did without it.
+constexpr IntSetting autoStart{"auto_start", 0};    // 1: the automatic mode starts at launch
+constexpr IntSetting autoUpload{"auto_upload", 0};  // the switches it starts with
+constexpr IntSetting autoBackup{"auto_backup", 0};
+constexpr IntSetting keepFiles{"keep_files", 0};    // backups kept: the newest N, 0 = all
+constexpr IntSetting keepDays{"keep_days", 0};      // backups kept: of the last D days, 0 = all
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).
 std::string ReadSetting(const StringSetting& setting);
 int32_t ReadSetting(const IntSetting& setting);
+void WriteSetting(const IntSetting& setting, int32_t value);

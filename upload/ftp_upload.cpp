@@ -15,12 +15,14 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "app_state.h"
 #include "capture_window.h"
 #include "countdown.h"
+#include "event_log.h"
 #include "settings_store.h"
 #include "upload_core.h"
 #include "upload_handles.h"
@@ -38,6 +40,7 @@ constexpr int kMostLeftWorkers = 4;
 struct TransferJob {
     std::string server, user, password, dir, localPath, remoteName;
     std::string copyPath;  // the private copy that is sent, deleted by the worker; may be empty
+    std::string failure;   // written by the worker: which step failed and how; empty on success
     KernelHandle connectReturned{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 
     const std::string& SentPath() const { return copyPath.empty() ? localPath : copyPath; }
@@ -115,11 +118,31 @@ void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
     InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
 }
 
-void Transfer(const TransferJob& job)
+// The server's last reply says why (a refused login, a full disk); it is kept per thread,
+// so only the worker can read it.
+void NoteFailure(TransferJob& job, const char* step)
+{
+    const DWORD error = GetLastError();
+    char reply[256] = "";
+    DWORD replyError = 0;
+    DWORD length = sizeof(reply);
+    if (!InternetGetLastResponseInfoA(&replyError, reply, &length) || length >= sizeof(reply))
+        reply[0] = '\0';
+    char text[400];
+    if (reply[0])
+        snprintf(text, sizeof(text), "%s: %s", step, reply);
+    else
+        snprintf(text, sizeof(text), "%s: エラー %lu", step, static_cast<unsigned long>(error));
+    job.failure = text;
+}
+
+void Transfer(TransferJob& job)
 {
     InternetHandle root(InternetOpenA("Pelmix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root)
+    if (!root) {
+        NoteFailure(job, "WinINetを開けません");
         return;
+    }
     SetTimeout(root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
     SetTimeout(root.get(), INTERNET_OPTION_SEND_TIMEOUT, kDataTimeoutMs);
     SetTimeout(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kDataTimeoutMs);
@@ -129,18 +152,21 @@ void Transfer(const TransferJob& job)
     InternetHandle connection(InternetConnectA(root.get(), job.server.c_str(), INTERNET_DEFAULT_FTP_PORT,
                                                job.user.c_str(), job.password.c_str(),
                                                INTERNET_SERVICE_FTP, 0, 0));
+    if (!connection)
+        NoteFailure(job, "接続かログインに失敗");
     SetEvent(job.connectReturned.get());
     if (!connection)
         return;
     // A folder that cannot be entered leaves the file in the login folder.
     FtpSetCurrentDirectoryA(connection.get(), job.dir.c_str());
-    FtpPutFileA(connection.get(), job.SentPath().c_str(), job.remoteName.c_str(), FTP_TRANSFER_TYPE_BINARY, 0);
+    if (!FtpPutFileA(connection.get(), job.SentPath().c_str(), job.remoteName.c_str(), FTP_TRANSFER_TYPE_BINARY, 0))
+        NoteFailure(job, "送信に失敗");
 }
 
 DWORD WINAPI TransferThread(void* param)
 {
     std::unique_ptr<std::shared_ptr<TransferJob>> holder(static_cast<std::shared_ptr<TransferJob>*>(param));
-    const TransferJob& job = **holder;
+    TransferJob& job = **holder;
     Transfer(job);
     // Set on every path, so the window's thread never waits the whole connect limit in vain.
     SetEvent(job.connectReturned.get());
@@ -160,9 +186,20 @@ bool WaitForWorker(HANDLE worker, HANDLE connectReturned)
     return WaitForSingleObject(worker, kDataTimeoutMs) == WAIT_OBJECT_0;
 }
 
+void LogUploadFailure(const TransferJob& job, const char* why)
+{
+    char text[512];
+    snprintf(text, sizeof(text), "アップロードに失敗しました (サーバー %s, %s)", job.server.c_str(), why);
+    LogEvent(text);
+}
+
 void SendToServer(const std::shared_ptr<TransferJob>& job)
 {
-    if (!RoomForAnotherWorker() || !job->connectReturned)
+    if (!RoomForAnotherWorker()) {
+        LogUploadFailure(*job, "前のアップロードがまだ終わっていません");
+        return;
+    }
+    if (!job->connectReturned)
         return;
     const std::string copyFolder = CopyFolder();
     DeleteStaleCopies(copyFolder);
@@ -175,8 +212,12 @@ void SendToServer(const std::shared_ptr<TransferJob>& job)
             DeleteFileA(job->copyPath.c_str());
         return;
     }
-    if (!WaitForWorker(worker.get(), job->connectReturned.get()))
+    if (!WaitForWorker(worker.get(), job->connectReturned.get())) {
         LeaveWorker(worker.release());
+        LogUploadFailure(*job, "時間内に終わりません");
+    } else if (!job->failure.empty()) {
+        LogUploadFailure(*job, job->failure.c_str());
+    }
 }
 
 void SetPreview(bool on)

@@ -346,20 +346,36 @@ TEST_F(MainWindow, WithoutACaptureWindowStretchAndDriverDialogsDoNothing)
     EXPECT_TRUE(g_recorder.calls.empty());
 }
 
-TEST_F(MainWindow, UploadAndBackupSwitchesOnlyToggleTheirCheckMarks)
+TEST_F(MainWindow, UploadAndBackupSwitchesToggleTheirCheckMarksAndHandOnTheNewState)
 {
     Open();
     g_recorder.Clear();
-    Command(IDM_AUTO_UPLOAD);
-    EXPECT_FALSE(Checked(IDM_AUTO_UPLOAD));
-    Command(IDM_AUTO_BACKUP);
-    EXPECT_TRUE(Checked(IDM_AUTO_BACKUP));
-    Command(IDM_AUTO_UPLOAD);
-    EXPECT_TRUE(Checked(IDM_AUTO_UPLOAD));
-    Command(IDM_AUTO_BACKUP);
-    EXPECT_FALSE(Checked(IDM_AUTO_BACKUP));
-    EXPECT_TRUE(g_recorder.calls.empty());
+    const struct {
+        UINT item;
+        bool checkedAfter;
+        const char* handedOn;
+    } steps[] = {
+        {IDM_AUTO_UPLOAD, false, "remember 32777 0"},
+        {IDM_AUTO_BACKUP, true, "remember 32780 1"},
+        {IDM_AUTO_UPLOAD, true, "remember 32777 1"},
+        {IDM_AUTO_BACKUP, false, "remember 32780 0"},
+    };
+    for (const auto& step : steps) {
+        g_recorder.calls.clear();
+        EXPECT_EQ(Command(step.item), 0);
+        EXPECT_EQ(Checked(step.item), step.checkedAfter) << step.handedOn;
+        EXPECT_EQ(g_recorder.calls, (Calls{step.handedOn}));
+    }
     EXPECT_TRUE(g_recorder.captureMessages.empty());
+}
+
+TEST_F(MainWindow, AutoStartItemStartsUncheckedAndGoesToItsOperation)
+{
+    Open();
+    g_recorder.Clear();
+    EXPECT_FALSE(Checked(IDM_AUTO_START));
+    EXPECT_EQ(Command(IDM_AUTO_START), 0);
+    EXPECT_EQ(g_recorder.calls, (Calls{"auto-start"}));
 }
 
 TEST_F(MainWindow, OpenFolderReadsTheImageFolderSetting)

@@ -55,6 +55,14 @@ void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
 void UploadLastImage() { g_recorder.calls.push_back("upload"); }
 void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
 void OnCycleTick() { g_recorder.calls.push_back("tick"); }
+void OnAutoStartCommand() { g_recorder.calls.push_back("auto-start"); }
+
+void RememberAutoSwitch(UINT itemId, bool on)
+{
+    char text[64];
+    snprintf(text, sizeof(text), "remember %u %d", itemId, on ? 1 : 0);
+    g_recorder.calls.push_back(text);
+}
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam)
 {

@@ -1,8 +1,10 @@
 // Number scan, file names, caption text, BMP checks and the test picture, with no window.
 #include "capture_core.h"
+#include "retention.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -129,8 +131,40 @@ TEST(NumberScan, NeverCountsTheFixedSlot)
 {
     EXPECT_EQ(Scan({"pc99999.jpg"}), 0);
     EXPECT_EQ(Scan({"pc99999.jpg", "pc00003.jpg"}), 4);
-    EXPECT_EQ(Scan({"pc99998.jpg"}), 99999);
     EXPECT_EQ(Scan({"pc00003.jpg", "pc99999.bmp"}, 99999), 99999);
+}
+
+TEST(NumberScan, PastTheLastNumberTakesTheLowestFreeOneAndNeverTheFixedSlot)
+{
+    std::vector<std::string> all;  // every number 0 to 99998 taken
+    for (int n = 0; n < kFixedSlotNumber; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "pc%05d.jpg", n);
+        all.push_back(name);
+    }
+    std::vector<std::string> allBut7 = all;
+    allBut7.erase(allBut7.begin() + 7);
+    std::vector<std::string> allBut0And7 = allBut7;
+    allBut0And7.erase(allBut0And7.begin());
+
+    const struct {
+        const char* what;
+        std::vector<std::string> names;
+        int32_t startNumber;
+        int32_t next;
+    } cases[] = {
+        {"below the last number: one more", {"pc99997.jpg"}, 0, 99998},
+        {"the last number taken: the lowest free", {"pc99998.jpg"}, 0, 0},
+        {"the lowest free after the oldest are gone", {"pc99998.jpg", "pc00000.jpg", "pc00002.bmp"}, 0, 1},
+        {"look-alikes count as the scan reads them", {"pc99998.jpg", "pc0.jpg", "pc1"}, 0, 2},
+        {"one gap left", allBut7, 0, 7},
+        {"one gap below the start number does not count", allBut7, 8, kNoFreeNumber},
+        {"the lowest of two gaps", allBut0And7, 0, 0},
+        {"none left: no number rather than an overwrite", all, 0, kNoFreeNumber},
+        {"the fixed slot stays the fixed slot", all, kFixedSlotNumber, kFixedSlotNumber},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Scan(c.names, c.startNumber), c.next) << c.what;
 }
 
 TEST(NumberScan, CountsShortAndNonNumericNamesAndSkipsLongOnes)
@@ -348,4 +382,56 @@ TEST(TestPattern, DiffersFromOneHundredthOfASecondToTheNext)
     const size_t stride = 640 * 3;
     const size_t topHalf = 54 + stride * 240;  // stored bottom-up: these are the upper rows
     EXPECT_TRUE(std::equal(a.begin() + topHalf, a.end(), b.begin() + topHalf));
+}
+
+TEST(Retention, OnlyExactlyPrefixFiveDigitsAndBmpOrJpgIsABackup)
+{
+    const struct {
+        const char* name;
+        const char* prefix;
+        int32_t number;
+    } cases[] = {
+        {"pc00001.jpg", "pc", 1},         {"PC00042.JPG", "pc", 42},      {"pc99998.bmp", "pc", 99998},
+        {"pc99999.jpg", "pc", 99999},     {"cam00003.Bmp", "CAM", 3},     {"00005.jpg", "", 5},
+        {"\x83\x41" "00006.jpg", "\x83\x41", 6},
+        {"pc0001.jpg", "pc", -1},         {"pc000001.jpg", "pc", -1},     {"pc00001.jpg.txt", "pc", -1},
+        {"xpc00001.jpg", "pc", -1},       {"pc00001 (2).jpg", "pc", -1},  {"pc00001.jpeg", "pc", -1},
+        {"pc00001.png", "pc", -1},        {"pc00001", "pc", -1},          {"pc0000a.jpg", "pc", -1},
+        {"pc-0001.jpg", "pc", -1},        {"pd00001.jpg", "pc", -1},      {"Pelmix.ini", "", -1},
+        {"\x83\x61" "00006.jpg", "\x83\x41", -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseNumberedPicture(c.name, c.prefix), c.number) << c.name;
+}
+
+TEST(Retention, KeepsTheNewestFilesAndDaysAndNeverTheFixedSlot)
+{
+    const int64_t now = 1800000000;
+    const int64_t day = kSecondsPerDay;
+    // Numbers ran out and began again at 0: pc00000 and pc00001 are the newest.
+    const std::vector<NumberedPicture> folder = {
+        {"pc00000.jpg", 0, now - 60},         {"pc00001.jpg", 1, now},
+        {"pc99996.jpg", 99996, now - 3 * day}, {"pc99997.jpg", 99997, now - 2 * day},
+        {"pc99998.jpg", 99998, now - 120},     {"pc99999.jpg", 99999, now - 30 * day},
+        {"pc00005.bmp", 5, now - 120},         // written in the same second as 99998
+    };
+    using Names = std::vector<std::string>;
+    const struct {
+        int32_t keepFiles, keepDays;
+        Names deleted;
+    } cases[] = {
+        {0, 0, {}},
+        {-5, -1, {}},
+        {10, 0, {}},
+        {3, 0, {"pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
+        {1, 0, {"pc00000.jpg", "pc99998.jpg", "pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
+        {0, 1, {"pc99997.jpg", "pc99996.jpg"}},
+        {0, 2, {"pc99996.jpg"}},   // exactly two days old is still within two days
+        {5, 1, {"pc99997.jpg", "pc99996.jpg"}},
+        {2, 30, {"pc99998.jpg", "pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PicturesToDelete(folder, c.keepFiles, c.keepDays, now), c.deleted)
+            << "keep_files=" << c.keepFiles << " keep_days=" << c.keepDays;
+    }
 }

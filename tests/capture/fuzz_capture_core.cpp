@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a frame for painting, as a caption format and as
-// folder entry names; the painting data that ViewBmp reports must lie inside the bytes.
+// folder entry names (for the number scan and the backup limits); the painting data that ViewBmp reports must lie inside the bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "capture_core.h"
+#include "retention.h"
 
 namespace {
 
@@ -105,6 +106,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     NumberScan scan(text.substr(0, size % 7).c_str(), 0);
     scan.Consider(text.c_str());
     if (scan.Next() < 0 || scan.Next() > kFixedSlotNumber)
+        __builtin_trap();
+
+    const int32_t backup = ParseNumberedPicture(text.c_str(), text.substr(0, size % 7).c_str());
+    if (backup < -1 || backup > kFixedSlotNumber)
         __builtin_trap();
 
     char name[kFileNameCapacity];

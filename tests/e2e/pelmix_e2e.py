@@ -6,6 +6,7 @@ in the same Wine session; key presses go through the X server with xdotool, as a
 user's would.
 """
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -70,7 +71,7 @@ def wait_until(predicate, timeout=10.0, interval=0.1):
 class Pelmix:
     """pelmix.exe started in a folder of its own (where its Pelmix.ini lives)."""
 
-    def __init__(self, folder, probe, source=None, env=None, stderr_path=None):
+    def __init__(self, folder, probe, source=None, env=None, stderr_path=None, args=()):
         self.folder = str(folder)
         self.probe = probe
         environment = dict(os.environ)
@@ -81,7 +82,7 @@ class Pelmix:
             environment.update(env)
         # stderr_path keeps Wine's debug output (e.g. WINEDEBUG=+message) for the test to read.
         self._stderr = open(stderr_path, "wb") if stderr_path else None
-        self.proc = subprocess.Popen(["wine", EXE], cwd=self.folder, env=environment,
+        self.proc = subprocess.Popen(["wine", EXE, *args], cwd=self.folder, env=environment,
                                      stdout=subprocess.DEVNULL,
                                      stderr=self._stderr or subprocess.DEVNULL)
         self.hwnd = probe.number("wait", "PELMIX", 20000)
@@ -208,6 +209,31 @@ class Pelmix:
     def key(self, *keys, delay_ms=50):
         self.focus()
         xdotool_key(*keys, delay_ms=delay_ms)
+
+
+def start_exe(folder, args=()):
+    """pelmix.exe started in a folder without waiting for any window (a second instance)."""
+    return subprocess.Popen(["wine", EXE, *args], cwd=str(folder), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+LOG_LINE = re.compile(r"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d (.*)$")
+
+
+def log_events(folder):
+    """The texts of the lines of Pelmix.log in the folder, after checking each line's form."""
+    path = os.path.join(str(folder), "Pelmix.log")
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data.endswith(b"\r\n"), data[-40:]
+    events = []
+    for line in data[:-2].split(b"\r\n"):
+        match = LOG_LINE.match(line.decode("cp932"))
+        assert match, line
+        events.append(match.group(1))
+    return events
 
 
 def x_window_named(pattern):

@@ -255,6 +255,10 @@ int main()
             ReplyNumber(SetDlgItemTextA(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2))), arg(3)) ? 1 : 0);
         } else if (!strcmp(cmd, "foreground")) {
             ReplyNumber(SetForegroundWindow(ToWindow(arg(1))) ? 1 : 0);
+        } else if (!strcmp(cmd, "getforeground")) {
+            ReplyNumber(reinterpret_cast<uintptr_t>(GetForegroundWindow()));
+        } else if (!strcmp(cmd, "iconic")) {
+            ReplyNumber(IsIconic(ToWindow(arg(1))) ? 1 : 0);
         } else if (!strcmp(cmd, "pid")) {
             DWORD pid = 0;
             GetWindowThreadProcessId(ToWindow(arg(1)), &pid);

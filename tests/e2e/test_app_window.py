@@ -72,7 +72,23 @@ def test_upload_and_backup_switches_toggle_their_check_marks(tmp_path, probe):
         app.command(IDM_AUTO_BACKUP)
         assert processing_checks(app, tmp_path) == [False, False, True]
         assert app.title() == "Pelmix"
-        assert [f for f in app.files() if f != "Pelmix.ini"] == [], "toggling saves nothing"
+        assert [f for f in app.files() if f not in ("Pelmix.ini", "Pelmix.log")] == [], "toggling saves nothing"
+    finally:
+        app.kill()
+
+
+def test_a_stored_auto_start_sets_the_switches_as_they_were_left(tmp_path, probe):
+    folder = tmp_path / "run"
+    folder.mkdir()
+    with open(folder / "Pelmix.ini", "wb") as ini:
+        ini.write(b"[SETTING]\r\nauto_start=1\r\nauto_upload=0\r\nauto_backup=1\r\ntimer=600\r\n")
+    app = start(tmp_path, probe, "testpattern")
+    try:
+        # Backup on: the first picture takes number 0 instead of the fixed slot.
+        assert wait_until(lambda: "pc00000.jpg" in app.files(), timeout=15), app.files()
+        app.command(IDM_AUTO)  # off, so the title is the plain one the X window is found by
+        # 自動処理…, バックアップ, アップロードする, 起動時に自動撮影を開始
+        assert app.menu_checks("alt+o", [0, 1, 2, 3], tmp_path) == [False, True, False, True]
     finally:
         app.kill()
 

@@ -1,11 +1,14 @@
-"""The automatic mode of the real pelmix.exe, uploading to a real FTP server on 127.44.x.y."""
+"""The automatic mode of the real pelmix.exe, uploading to a real FTP server on 127.44.x.y;
+its resumption at launch, the backup limits and the log of a failed upload."""
+import os
+import re
 import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, wait_until, xdotool_key
-from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, SETTINGS, countdown_seconds,
-                            free_address, pictures, read, server_settings)
+from pelmix_e2e import WM_COMMAND, log_events, wait_until, xdotool_key
+from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, PASSWORD, SETTINGS, UPLOAD, FtpServer,
+                            countdown_seconds, free_address, pictures, read, server_settings)
 
 ADDRESS = free_address(44)
 IDCANCEL = 2
@@ -155,3 +158,99 @@ class TestWhileWaiting:
         assert wait_until(lambda: not probe.number("iswindow", dialog_hwnd), timeout=10)
         switch(app, AUTO)
         assert app.title() == APP_TITLE
+
+
+AUTO_START = 32790
+SAVE_JPG_COMMAND = 32779
+
+
+def ini_values(folder):
+    values = {}
+    with open(os.path.join(str(folder), "Pelmix.ini"), encoding="cp932") as ini:
+        for line in ini:
+            key, sep, value = line.strip().partition("=")
+            if sep:
+                values[key] = value
+    return values
+
+
+def backups(folder):
+    """The pictures the retention limits may delete: prefix, five digits, .jpg or .bmp."""
+    return sorted(n for n in os.listdir(str(folder))
+                  if re.fullmatch(r"pc\d{5}\.(jpg|bmp)", n, re.IGNORECASE) and n != "pc99999.jpg")
+
+
+LOOK_ALIKES = ["pc0001.jpg", "pc00001.jpg.txt", "xpc00001.jpg", "pc00001 (2).jpg", "pc99999.jpg", "notes.txt"]
+
+
+def fill_with_old_pictures(folder):
+    """Twenty old numbered pictures, a day apart, and look-alikes that must survive."""
+    day = 86400
+    now = time.time()
+    for number in range(20):
+        path = os.path.join(str(folder), "pc%05d.jpg" % number)
+        with open(path, "wb") as f:
+            f.write(b"old")
+        stamp = now - (40 - number) * day
+        os.utime(path, (stamp, stamp))
+    for name in LOOK_ALIKES:
+        with open(os.path.join(str(folder), name), "wb") as f:
+            f.write(b"look-alike")
+
+
+class TestResumeAtLaunch:
+    def test_the_auto_switch_starts_the_mode_with_the_menu_switches_and_writes_nothing(self, start_pelmix, server):
+        app = start_pelmix("testpattern", args=["/AUTO"], **server_settings(ADDRESS, timer=30, dut_jpg="cam.jpg"))
+        # Upload on and backup off, as the menu starts: one upload to the fixed slot, at once.
+        assert wait_until(lambda: len(server.received()) == 1, timeout=15)
+        assert server.received() == ["cam.jpg"]
+        assert pictures(app.folder_path) == ["pc99999.jpg"]
+        assert wait_until(lambda: countdown_seconds(app.title()) is not None, timeout=5)
+        assert log_events(app.folder_path)[:2] == ["起動しました", "自動撮影を起動時に開始しました (/auto)"]
+        assert not {"auto_start", "auto_upload", "auto_backup"} & set(ini_values(app.folder_path))
+
+    def test_auto_start_resumes_with_the_stored_switches_and_keeps_the_newest_backups(self, start_pelmix, server):
+        app = start_pelmix("testpattern", prepare=fill_with_old_pictures,
+                           **server_settings(ADDRESS, timer=1, auto_start=1, auto_upload=0, auto_backup=1,
+                                             keep_files=3))
+        # Backup on: new numbers after the highest; upload off: the server hears nothing.
+        assert wait_until(lambda: "pc00022.jpg" in pictures(app.folder_path), timeout=20)
+        switch(app, AUTO)  # sent: no cycle runs once it returns
+        kept = backups(app.folder_path)
+        assert len(kept) == 3, kept
+        assert all(int(name[2:7]) >= 20 for name in kept), kept
+        assert kept == ["pc%05d.jpg" % n for n in range(int(kept[0][2:7]), int(kept[0][2:7]) + 3)]
+        for name in LOOK_ALIKES:
+            assert os.path.exists(os.path.join(str(app.folder_path), name)), name
+        assert server.commands() == []
+        assert "自動撮影を起動時に開始しました" in log_events(app.folder_path)
+
+        # While auto-start is on, the switches are remembered; once it is off, no longer.
+        switch(app, AUTO_BACKUP)
+        assert ini_values(app.folder_path)["auto_backup"] == "0"
+        switch(app, AUTO_UPLOAD)
+        assert ini_values(app.folder_path)["auto_upload"] == "1"
+        switch(app, AUTO_START)
+        assert ini_values(app.folder_path)["auto_start"] == "0"
+        switch(app, AUTO_BACKUP)
+        assert ini_values(app.folder_path)["auto_backup"] == "0"
+        # Turning it on again stores the switches as they are now.
+        switch(app, AUTO_START)
+        values = ini_values(app.folder_path)
+        assert (values["auto_start"], values["auto_upload"], values["auto_backup"]) == ("1", "1", "1")
+        assert log_events(app.folder_path)[-1] == "設定を変更しました (起動時に自動撮影を開始: 入)"
+
+
+def test_a_refused_login_is_logged_with_the_server_and_its_reply(start_pelmix, tmp_path):
+    refusing = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log", password="not-" + PASSWORD)
+    try:
+        app = start_pelmix("testpattern", **server_settings(ADDRESS))
+        switch(app, SAVE_JPG_COMMAND)
+        switch(app, UPLOAD)
+        failures = [e for e in log_events(app.folder_path) if e.startswith("アップロードに失敗しました")]
+        assert len(failures) == 1, log_events(app.folder_path)
+        assert ADDRESS in failures[0]
+        assert "530" in failures[0] or "エラー" in failures[0], failures[0]
+        assert refusing.received() == []
+    finally:
+        refusing.stop()
