@@ -36,6 +36,9 @@ public:
     NumberScan(const char* prefix, int32_t startNumber);
     void Consider(const char* entryName);
     int32_t Next() const;
+    // Whether Next() is one more than the highest number found (or the fixed slot
+    // asked for), not a free number lower down.
+    bool AboveTheHighest() const { return next_ < kFixedSlotNumber || start_ >= kFixedSlotNumber; }
 
 private:
     std::string prefix_;

@@ -517,6 +517,20 @@ TEST_F(NumberedSaveTest, RememberedNumberGivesWayToEveryChangeInTheFolder)
     }
 }
 
+// Past 99998 the lowest free number is taken, save after save, and no picture is replaced.
+TEST_F(NumberedSaveTest, WhenTheNumbersRunOutTheLowestFreeOnesAreTakenInTurn)
+{
+    for (const char* name : {"pc00000.jpg", "pc00001.jpg", "pc00003.jpg", "pc99998.jpg"})
+        Touch(name);
+    Names saved;
+    for (int i = 0; i < 3; ++i) {
+        SaveNumberedImage(true, true, 0);
+        saved.push_back(g_lastSavedFileName);
+    }
+    EXPECT_EQ(saved, Names({"pc00002.jpg", "pc00004.jpg", "pc00005.jpg"}));
+    EXPECT_EQ(Images().size(), 7u);
+}
+
 // --- Folders ---
 
 TEST_F(NumberedSaveTest, CurrentFolderIsRestored)
