@@ -326,3 +326,22 @@ void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp)
     canvas.Fill(left - 16, kBarsBottom + 16, left + textWidth + 16, kBarsBottom + 16 + 7 * kScale + 32, {0, 0, 0});
     canvas.Text(clock, left, kBarsBottom + 32, kScale, {255, 255, 255});
 }
+
+uint32_t FreshnessLimitMs(uint32_t frameIntervalMs)
+{
+    const uint32_t kFloorMs = 5000;
+    const uint32_t kIntervals = 5;
+    if (frameIntervalMs > UINT32_MAX / kIntervals)
+        return UINT32_MAX;
+    return std::max(kFloorMs, frameIntervalMs * kIntervals);
+}
+
+uint32_t ReconnectDelayMs(uint32_t attempt)
+{
+    const uint32_t kFirstMs = 5000;
+    const uint32_t kLongestMs = 60000;
+    // 5 s shifted 4 times already passes a minute; larger shifts would overflow.
+    if (attempt >= 4)
+        return kLongestMs;
+    return std::min(kLongestMs, kFirstMs << attempt);
+}

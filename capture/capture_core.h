@@ -71,3 +71,12 @@ constexpr int32_t kTestPatternHeight = 480;
 std::vector<uint8_t> MakeTestPatternBmp(uint32_t millisecondsOfDay);
 // The same into a buffer kept from frame to frame.
 void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp);
+
+// How long a camera may deliver no new frame before its picture counts as stale: several
+// frame intervals, and never under 5 s, so that a slow camera at night (a frame a second)
+// still counts as live. An interval of 0 means the camera did not say.
+uint32_t FreshnessLimitMs(uint32_t frameIntervalMs);
+
+// The wait before the n-th attempt (counted from 0) to reconnect a lost camera: 5 s at
+// first, doubling, at most a minute.
+uint32_t ReconnectDelayMs(uint32_t attempt);

@@ -13,6 +13,9 @@ namespace {
 
 const char kClassName[] = "PelmixCapture";
 const UINT_PTR kPreviewTimer = 1;
+const UINT_PTR kCameraTimer = 2;
+const UINT kCameraCheckMs = 500;
+const char kNoCameraText[] = "カメラが接続されていません。接続を待っています…";
 
 struct CaptureState {
     std::unique_ptr<VideoSource> source;
@@ -23,6 +26,12 @@ struct CaptureState {
     std::vector<uint8_t> scratch;  // where the next frame is grabbed; kept to spare fresh pages
     BmpView view;
     bool viewable = false;
+    // A camera is watched while it is connected and sought again while it is lost.
+    bool cameraWanted = false;   // the connected driver is a camera
+    bool cameraLost = false;     // the parent has been told; no fresh frame since
+    CameraIdentity camera;       // the one to find again
+    uint32_t reconnectAttempt = 0;
+    DWORD nextAttemptAt = 0;
 };
 
 CaptureState* StateOf(HWND window)
@@ -83,13 +92,99 @@ bool WriteWholeFile(const char* name, const std::vector<uint8_t>& bytes)
     return ok;
 }
 
-LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
+void DropSource(HWND window, CaptureState& state)
 {
-    // A device can be opened only once: let go of the old one first.
     state.source.reset();
     state.frame.clear();
     state.viewable = false;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void NotifyCameraState(HWND window, bool found)
+{
+    HWND parent = GetParent(window);
+    if (parent)
+        PostMessageA(parent, WM_CAP_PELMIX_CAMERA_STATE, found ? 1 : 0, 0);
+}
+
+// The graph of a camera that is gone or silent is torn down (its stream thread may have
+// ended without a word), and a new one is tried after a pause that grows with each miss.
+void LoseCamera(HWND window, CaptureState& state)
+{
+    DropSource(window, state);
+    if (!state.cameraLost) {
+        state.cameraLost = true;
+        NotifyCameraState(window, false);
+    }
+    state.nextAttemptAt = GetTickCount() + ReconnectDelayMs(state.reconnectAttempt);
+    if (state.reconnectAttempt < UINT32_MAX)
+        ++state.reconnectAttempt;
+}
+
+void TryReconnect(HWND window, CaptureState& state)
+{
+    if (static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
+        return;
+    state.source = OpenCameraSource(state.camera);
+    if (!state.source) {
+        LoseCamera(window, state);
+        return;
+    }
+    // Found by its place: look for it by its name from now on.
+    if (state.camera.name.empty())
+        state.source->Identify(state.camera);
+}
+
+void OnCameraTimer(HWND window, CaptureState& state)
+{
+    if (!state.cameraWanted)
+        return;
+    if (!state.source) {
+        TryReconnect(window, state);
+        return;
+    }
+    switch (state.source->Health()) {
+    case SourceHealth::Starting:
+        break;
+    case SourceHealth::Stale:
+        LoseCamera(window, state);
+        break;
+    case SourceHealth::Fresh:
+        if (state.cameraLost) {
+            state.cameraLost = false;
+            state.reconnectAttempt = 0;
+            NotifyCameraState(window, true);
+            RefreshFrame(window, state);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        break;
+    }
+}
+
+void StopWatchingCamera(HWND window, CaptureState& state)
+{
+    KillTimer(window, kCameraTimer);
+    state.cameraWanted = false;
+    state.cameraLost = false;
+    state.reconnectAttempt = 0;
+    state.camera = CameraIdentity{};
+}
+
+LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
+{
+    // A device can be opened only once: let go of the old one first.
+    StopWatchingCamera(window, state);
+    DropSource(window, state);
     state.source = OpenVideoSource(driverIndex);
+    if (IsCameraDriver(driverIndex)) {
+        state.cameraWanted = true;
+        state.camera.index = driverIndex;
+        if (state.source)
+            state.source->Identify(state.camera);
+        else
+            LoseCamera(window, state);
+        SetTimer(window, kCameraTimer, kCameraCheckMs, nullptr);
+    }
     RefreshFrame(window, state);
     UpdatePreviewTimer(window, state);
     InvalidateRect(window, nullptr, FALSE);
@@ -99,11 +194,9 @@ LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 LRESULT OnDriverDisconnect(HWND window, CaptureState& state)
 {
     bool hadSource = state.source != nullptr;
-    state.source.reset();
-    state.frame.clear();
-    state.viewable = false;
+    StopWatchingCamera(window, state);
+    DropSource(window, state);
     UpdatePreviewTimer(window, state);
-    InvalidateRect(window, nullptr, FALSE);
     return hadSource ? TRUE : FALSE;
 }
 
@@ -156,12 +249,29 @@ void OnTimer(HWND window, CaptureState& state)
         RefreshFrame(window, state);
 }
 
+// A frozen picture would pass for a live one: while the camera is away, say so instead.
+void PaintNoCamera(HDC dc, const RECT& client)
+{
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    RECT text = client;
+    DrawTextA(dc, kNoCameraText, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+}
+
 void OnPaint(HWND window, const CaptureState& state)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
+    if (state.cameraWanted && (state.cameraLost || !state.viewable)) {
+        PaintNoCamera(dc, client);
+        EndPaint(window, &paint);
+        return;
+    }
     if (state.viewable) {
         const BmpView& view = state.view;
         const int rows = view.height < 0 ? -view.height : view.height;
@@ -196,6 +306,8 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);
+        else if (wParam == kCameraTimer)
+            OnCameraTimer(window, state);
         return 0;
     case WM_ERASEBKGND: return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
@@ -203,6 +315,7 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
         return 0;
     case WM_DESTROY:
         KillTimer(window, kPreviewTimer);
+        StopWatchingCamera(window, state);
         state.source.reset();
         return 0;
     default:

@@ -18,6 +18,9 @@ enum : UINT {
     WM_CAP_SET_SCALE = WM_USER + 53,            // 1077
 };
 
+// Posted to the parent when the camera is lost (wParam 0) and when it delivers again (1).
+#define WM_CAP_PELMIX_CAMERA_STATE (WM_APP + 40)
+
 // Same meaning as capCreateCaptureWindowA: null when the window cannot be made.
 HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
                          HWND parent, int id);

@@ -332,3 +332,32 @@ TEST(TestPattern, DiffersFromOneHundredthOfASecondToTheNext)
     const size_t topHalf = 54 + stride * 240;  // stored bottom-up: these are the upper rows
     EXPECT_TRUE(std::equal(a.begin() + topHalf, a.end(), b.begin() + topHalf));
 }
+
+TEST(CameraTiming, FreshnessLimitIsSeveralIntervalsButNeverUnderFiveSeconds)
+{
+    const struct {
+        uint32_t intervalMs;
+        uint32_t limitMs;
+    } cases[] = {
+        {0, 5000},             // the camera did not say
+        {33, 5000},            // 30 fps
+        {1000, 5000},          // a frame a second at night
+        {1001, 5005},
+        {4000, 20000},
+        {UINT32_MAX / 5, UINT32_MAX / 5 * 5},
+        {UINT32_MAX / 5 + 1, UINT32_MAX},  // saturates instead of wrapping to a short limit
+        {UINT32_MAX, UINT32_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FreshnessLimitMs(c.intervalMs), c.limitMs) << "interval " << c.intervalMs;
+}
+
+TEST(CameraTiming, ReconnectDelayDoublesFromFiveSecondsUpToAMinute)
+{
+    const uint32_t expected[] = {5000, 10000, 20000, 40000, 60000, 60000};
+    for (uint32_t attempt = 0; attempt < 6; ++attempt)
+        EXPECT_EQ(ReconnectDelayMs(attempt), expected[attempt]) << "attempt " << attempt;
+    EXPECT_EQ(ReconnectDelayMs(31), 60000u);
+    EXPECT_EQ(ReconnectDelayMs(32), 60000u);
+    EXPECT_EQ(ReconnectDelayMs(UINT32_MAX), 60000u);
+}
