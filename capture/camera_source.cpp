@@ -41,6 +41,12 @@ public:
         return &object_;
     }
     void** putVoid() { return reinterpret_cast<void**>(put()); }
+    T* Detach()
+    {
+        T* object = object_;
+        object_ = nullptr;
+        return object;
+    }
 
 private:
     T* object_ = nullptr;
@@ -254,14 +260,66 @@ private:
     uint64_t samples_ = 0;
 };
 
+// A graph that is stopped and let go of. Stopping waits for the stream thread, and a
+// device that went silent can hold that thread in its read for ever.
+struct GraphParts {
+    IMediaControl* control = nullptr;
+    ISampleGrabber* grabber = nullptr;
+    IUnknown* rest[5] = {};  // renderer, grabber filter, builder, graph, device: in this order
+
+    void StopAndRelease()
+    {
+        if (control)
+            control->Stop();
+        if (grabber)
+            grabber->SetCallback(nullptr, 0);
+        if (control)
+            control->Release();
+        if (grabber)
+            grabber->Release();
+        for (IUnknown* part : rest)
+            if (part)
+                part->Release();
+    }
+};
+
+DWORD WINAPI RetireGraph(void* parameter)
+{
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    auto* parts = static_cast<GraphParts*>(parameter);
+    parts->StopAndRelease();
+    delete parts;
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    return 0;
+}
+
 class CameraSource : public VideoSource {
 public:
     ~CameraSource() override
     {
-        if (control_.get())
+        // A stream that delivers stops at its next frame; any other is stopped on a thread
+        // of its own, so that neither a reconnect nor closing the program waits for it.
+        const bool mayHang = running_ && Health() != SourceHealth::Fresh;
+        auto* parts = new (std::nothrow) GraphParts;
+        if (parts) {
+            parts->control = control_.Detach();
+            parts->grabber = grabber_.Detach();
+            parts->rest[0] = renderer_.Detach();
+            parts->rest[1] = grabberFilter_.Detach();
+            parts->rest[2] = builder_.Detach();
+            parts->rest[3] = graph_.Detach();
+            parts->rest[4] = device_.Detach();
+            HANDLE thread = mayHang ? CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr) : nullptr;
+            if (thread) {
+                CloseHandle(thread);
+            } else {
+                parts->StopAndRelease();
+                delete parts;
+            }
+        } else if (control_.get()) {
             control_->Stop();
-        if (grabber_.get())
-            grabber_->SetCallback(nullptr, 0);
+        }
         control_.Reset();
         renderer_.Reset();
         grabber_.Reset();

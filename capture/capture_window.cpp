@@ -2,6 +2,8 @@
 // and answers the WM_CAP_* messages synchronously.
 #include "capture_window.h"
 
+#include <objbase.h>
+
 #include <memory>
 #include <new>
 #include <vector>
@@ -18,6 +20,9 @@ const UINT kCameraCheckMs = 500;
 const char kNoCameraText[] = "カメラが接続されていません。接続を待っています…";
 
 struct CaptureState {
+    // Held for the window's life: a camera graph let go of may still be stopping on a
+    // thread of its own when the source that made it is gone.
+    bool comStarted = false;
     std::unique_ptr<VideoSource> source;
     bool previewOn = false;
     UINT previewRate = 66;
@@ -330,12 +335,16 @@ LRESULT CALLBACK CaptureWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         if (!state)
             return FALSE;
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        state->comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         return DefWindowProcA(window, message, wParam, lParam);
     }
     CaptureState* state = StateOf(window);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        const bool comStarted = state && state->comStarted;
         delete state;
+        if (comStarted)
+            CoUninitialize();
         return DefWindowProcA(window, message, wParam, lParam);
     }
     if (!state)

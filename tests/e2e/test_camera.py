@@ -7,7 +7,7 @@ import time
 
 import pytest
 
-from pelmix_e2e import (FAKE_CAMERA, FakeCamera, Pelmix, artifacts_dir, camera_counter, camera_pixel,
+from pelmix_e2e import (FAKE_CAMERA, WM_CLOSE, FakeCamera, Pelmix, artifacts_dir, camera_counter, camera_pixel,
                         read_bmp24, screen_colour, screenshot, wait_until)
 
 IDM_SAVE_BMP = 32778
@@ -100,5 +100,83 @@ def test_disconnect_releases_the_device_and_connect_opens_it_again(tmp_path, pro
         assert camera.held() >= 1
         first = wait_until(lambda: saved_frame(app), timeout=15)
         assert first
+    finally:
+        app.kill()
+
+
+def no_camera_message_shown(app, name):
+    """Whether the preview shows the waiting text in place of a frame: none of the frame's
+    colours, some white text on black."""
+    shot = screenshot(os.path.join(artifacts_dir(), name))
+    x, y, width, height = app.screen_rect(app.capture_child()[0])
+    if preview_mismatches(app, shot) == []:
+        return False
+    band = subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (width, 40, x, y + height // 2 - 20),
+                           "-depth", "8", "-format", "%[fx:maxima.r*255] %[fx:minima.r*255]", "info:"],
+                          capture_output=True, text=True, check=True, timeout=30).stdout.split()
+    return float(band[0]) > 200 and float(band[1]) < 30
+
+
+def wait_no_save(app, timeout):
+    """Saves until one writes nothing; the frames saved meanwhile must be new ones."""
+    return wait_until(lambda: saved_frame(app) is None, timeout=timeout, interval=0.5)
+
+
+# Each case: what happens to the camera, what to change while it is away, and the frame
+# size it comes back with. Every frame saved must be one the camera sent after the
+# previous one (its counter grows), none may be saved while the camera is away, and
+# the picture comes back by itself.
+FAULTS = [
+    ("vanish", dict(vanish=True), None, (WIDTH, HEIGHT)),
+    ("stall", dict(stall=True), None, (WIDTH, HEIGHT)),
+    ("resize", dict(vanish=True), (160, 120), (160, 120)),
+    ("absent_at_start", dict(vanish=True), None, (WIDTH, HEIGHT)),
+]
+
+
+@pytest.mark.parametrize("name,fault,new_size,size_after", FAULTS, ids=[f[0] for f in FAULTS])
+def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, probe, camera, name, fault,
+                                                                      new_size, size_after):
+    at_start = name == "absent_at_start"
+    if at_start:
+        camera.vanish()
+    app = start(tmp_path, probe, camera)
+    try:
+        last = 0
+        if not at_start:
+            before = wait_until(lambda: saved_frame(app), timeout=15)
+            assert before and before[:2] == (WIDTH, HEIGHT)
+            last = before[2]
+            camera.vanish(fault.get("vanish", False))
+            camera.stall(fault.get("stall", False))
+            # Within the freshness limit the last frames may still be saved; then nothing.
+            assert wait_no_save(app, timeout=20), "an old frame is still saved as new"
+        assert saved_frame(app) is None
+        assert wait_until(lambda: no_camera_message_shown(app, "camera-%s.png" % name), timeout=5)
+        if new_size:
+            camera.set_size(*new_size)
+        camera.vanish(False)
+        camera.stall(False)
+
+        after = wait_until(lambda: saved_frame(app), timeout=40, interval=0.5)
+        assert after, "the camera did not come back"
+        assert after[:2] == size_after
+        assert after[2] > last
+        time.sleep(0.5)
+        again = saved_frame(app)
+        assert again and again[2] > after[2], "the picture froze after the return"
+    finally:
+        app.kill()
+
+
+def test_closing_while_the_camera_is_silent_is_immediate(tmp_path, probe, camera):
+    app = start(tmp_path, probe, camera)
+    try:
+        assert wait_until(lambda: saved_frame(app), timeout=15)
+        camera.stall()
+        assert wait_no_save(app, timeout=20)
+        assert wait_until(lambda: no_camera_message_shown(app, "camera-silent.png"), timeout=5)
+        app.post(WM_CLOSE)
+        assert app.wait_exit(timeout=10) == 0
     finally:
         app.kill()
