@@ -100,6 +100,18 @@ def test_disconnect_releases_the_device_and_connect_opens_it_again(tmp_path, pro
         assert camera.held() >= 1
         first = wait_until(lambda: saved_frame(app), timeout=15)
         assert first
+
+        # The format dialog stops the graph to take a new format: afterwards it runs again.
+        probe.number("post", child, WM_CAP_DLG_VIDEOFORMAT, 0, 0)
+        time.sleep(1)
+        dialog = app.wait_dialog(timeout=2)
+        if dialog:
+            probe.number("post", dialog, WM_CLOSE, 0, 0)
+        after = wait_until(lambda: saved_frame(app), timeout=15)
+        assert after and after[2] > first[2]
+        time.sleep(0.5)
+        again = saved_frame(app)
+        assert again and again[2] > after[2]
     finally:
         app.kill()
 
