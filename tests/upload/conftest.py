@@ -22,15 +22,15 @@ def server(request, tmp_path):
 
 @pytest.fixture
 def start_pelmix(tmp_path, probe):
-    """Starts pelmix.exe in tmp_path/app on the given frame source with the given settings;
-    every one started is stopped after the test."""
+    """Starts pelmix.exe in tmp_path/app on the given frame source (None: the camera) with
+    the given settings and environment; every one started is stopped after the test."""
     started = []
 
-    def start(source, **settings):
+    def start(source, env=None, **settings):
         folder = tmp_path / "app"
         folder.mkdir(exist_ok=True)
         write_settings(folder, **settings)
-        app = Pelmix(folder, probe, source=source)
+        app = Pelmix(folder, probe, source=source, env=env)
         app.folder_path = folder
         started.append(app)
         return app
