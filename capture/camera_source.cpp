@@ -283,6 +283,11 @@ struct GraphParts {
     }
 };
 
+// Graphs still stopping on their own threads. While one is, no new graph is made: the
+// device is still held, and a camera that never answers again must not gather a stuck
+// thread at every reconnect over months.
+LONG g_stoppingGraphs = 0;
+
 DWORD WINAPI RetireGraph(void* parameter)
 {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -291,6 +296,7 @@ DWORD WINAPI RetireGraph(void* parameter)
     delete parts;
     if (SUCCEEDED(hr))
         CoUninitialize();
+    InterlockedDecrement(&g_stoppingGraphs);
     return 0;
 }
 
@@ -310,7 +316,13 @@ public:
             parts->rest[2] = builder_.Detach();
             parts->rest[3] = graph_.Detach();
             parts->rest[4] = device_.Detach();
-            HANDLE thread = mayHang ? CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr) : nullptr;
+            HANDLE thread = nullptr;
+            if (mayHang) {
+                InterlockedIncrement(&g_stoppingGraphs);
+                thread = CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr);
+                if (!thread)
+                    InterlockedDecrement(&g_stoppingGraphs);
+            }
             if (thread) {
                 CloseHandle(thread);
             } else {
@@ -523,6 +535,8 @@ private:
 
 std::unique_ptr<VideoSource> OpenCameraSource(const CameraIdentity& camera)
 {
+    if (InterlockedCompareExchange(&g_stoppingGraphs, 0, 0) != 0)
+        return nullptr;
     auto source = std::make_unique<CameraSource>();
     if (!source->Open(camera))
         return nullptr;

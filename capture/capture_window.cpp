@@ -35,6 +35,7 @@ struct CaptureState {
     bool cameraWanted = false;   // the connected driver is a camera
     bool cameraLost = false;     // the parent has been told; no fresh frame since
     CameraIdentity camera;       // the one to find again
+    bool inDialog = false;       // a driver dialog runs its own loop inside the source
     uint32_t reconnectAttempt = 0;
     DWORD nextAttemptAt = 0;
 };
@@ -142,7 +143,7 @@ void TryReconnect(HWND window, CaptureState& state)
 
 void OnCameraTimer(HWND window, CaptureState& state)
 {
-    if (!state.cameraWanted)
+    if (!state.cameraWanted || state.inDialog)
         return;
     if (!state.source) {
         TryReconnect(window, state);
@@ -230,7 +231,14 @@ LRESULT OnSetScale(HWND window, CaptureState& state, bool stretch)
 
 LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
 {
-    return state.source && state.source->ShowDialog(which, window) ? TRUE : FALSE;
+    if (!state.source || state.inDialog)
+        return FALSE;
+    // The camera timer still ticks in the dialog's loop; while the graph stands still
+    // for it, the source must not be judged lost and destroyed under the dialog.
+    state.inDialog = true;
+    bool shown = state.source->ShowDialog(which, window);
+    state.inDialog = false;
+    return shown ? TRUE : FALSE;
 }
 
 LRESULT OnSaveDib(HWND window, CaptureState& state, const char* name)

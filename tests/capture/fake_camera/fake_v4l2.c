@@ -31,6 +31,21 @@
 #include <time.h>
 #include <unistd.h>
 
+/* The symbols that Wine's own calls reach. i386 Wine is built with 64-bit file offsets
+ * and time, and so is this library there (-D_FILE_OFFSET_BITS=64 -D_TIME_BITS=64): its
+ * open, openat, stat and ioctl below are then those symbols, by the headers' redirects. */
+#if defined(__x86_64__)
+#define REAL_OPEN "open"
+#define REAL_OPENAT "openat"
+#define REAL_STAT "stat"
+#define REAL_IOCTL "ioctl"
+#else
+#define REAL_OPEN "open64"
+#define REAL_OPENAT "openat64"
+#define REAL_STAT "__stat64_time64"
+#define REAL_IOCTL "__ioctl_time64"
+#endif
+
 #define FAKE_DEVICE "/dev/video0"
 #define FAKE_WIDTH 320
 #define FAKE_HEIGHT 240
@@ -125,14 +140,15 @@ static int stat_device(struct stat *st)
     return 0;
 }
 
-#if defined(__x86_64__)
 int stat(const char *path, struct stat *st)
 {
     if (is_device(path))
         return stat_device(st);
-    int (*real)(const char *, struct stat *) = next_symbol("stat");
+    int (*real)(const char *, struct stat *) = next_symbol(REAL_STAT);
     return real(path, st);
 }
+
+#if defined(__x86_64__)
 
 int stat64(const char *path, struct stat64 *st)
 {
@@ -149,15 +165,6 @@ int __xstat(int version, const char *path, struct stat *st)
     int (*real)(int, const char *, struct stat *) = next_symbol("__xstat");
     return real(version, path, st);
 }
-#else
-/* i386 with 64-bit time: built with _TIME_BITS=64, where struct stat is that layout. */
-int __stat64_time64(const char *path, struct stat *st)
-{
-    if (is_device(path))
-        return stat_device(st);
-    int (*real)(const char *, struct stat *) = next_symbol("__stat64_time64");
-    return real(path, st);
-}
 #endif
 
 static int open_device(int flags)
@@ -166,7 +173,7 @@ static int open_device(int flags)
         errno = ENOENT;
         return -1;
     }
-    int (*real_open)(const char *, int, ...) = next_symbol("open");
+    int (*real_open)(const char *, int, ...) = next_symbol(REAL_OPEN);
     int fd = real_open("/dev/null", O_RDWR | (flags & O_CLOEXEC));
     if (fd < 0)
         return fd;
@@ -208,10 +215,11 @@ int open(const char *path, int flags, ...)
     va_end(args);
     if (is_device(path))
         return open_device(flags);
-    int (*real)(const char *, int, ...) = next_symbol("open");
+    int (*real)(const char *, int, ...) = next_symbol(REAL_OPEN);
     return real(path, flags, mode);
 }
 
+#if defined(__x86_64__)
 int open64(const char *path, int flags, ...)
 {
     va_list args;
@@ -223,6 +231,7 @@ int open64(const char *path, int flags, ...)
     int (*real)(const char *, int, ...) = next_symbol("open64");
     return real(path, flags, mode);
 }
+#endif
 
 int openat(int dirfd, const char *path, int flags, ...)
 {
@@ -232,7 +241,7 @@ int openat(int dirfd, const char *path, int flags, ...)
     va_end(args);
     if (is_device(path))
         return open_device(flags);
-    int (*real)(int, const char *, int, ...) = next_symbol("openat");
+    int (*real)(int, const char *, int, ...) = next_symbol(REAL_OPENAT);
     return real(dirfd, path, flags, mode);
 }
 
@@ -425,20 +434,6 @@ int ioctl(int fd, unsigned long request, ...)
     /* The request arrives sign-extended on x86-64: only its low 32 bits count. */
     if (is_device_fd(fd))
         return device_ioctl((uint32_t)request, arg);
-    int (*real)(int, unsigned long, ...) = next_symbol("ioctl");
+    int (*real)(int, unsigned long, ...) = next_symbol(REAL_IOCTL);
     return real(fd, request, arg);
 }
-
-#if !defined(__x86_64__)
-int __ioctl_time64(int fd, unsigned long request, ...)
-{
-    va_list args;
-    va_start(args, request);
-    void *arg = va_arg(args, void *);
-    va_end(args);
-    if (is_device_fd(fd))
-        return device_ioctl((uint32_t)request, arg);
-    int (*real)(int, unsigned long, ...) = next_symbol("__ioctl_time64");
-    return real(fd, request, arg);
-}
-#endif
