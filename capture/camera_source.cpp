@@ -7,7 +7,6 @@
 #include <dshow.h>
 #include <qedit.h>
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -101,21 +100,10 @@ private:
     CriticalSection& section_;
 };
 
-uint64_t RowBytes(const BITMAPINFOHEADER& format)
+// Bytes of one frame of that format; 0 when it is not a usable 24-bit one.
+uint64_t FrameBytes(const BITMAPINFOHEADER& format)
 {
-    return ((static_cast<uint64_t>(format.biWidth) * 24 + 31) & ~uint64_t{31}) / 8;
-}
-
-uint64_t Rows(const BITMAPINFOHEADER& format)
-{
-    return format.biHeight < 0 ? -static_cast<int64_t>(format.biHeight) : format.biHeight;
-}
-
-bool UsableFormat(const BITMAPINFOHEADER& format)
-{
-    const uint64_t kLargestFrame = 256u << 20;
-    return format.biWidth > 0 && format.biHeight != 0 && format.biBitCount == 24 &&
-           RowBytes(format) * Rows(format) <= kLargestFrame;
+    return format.biBitCount == 24 ? Rgb24FrameBytes(format.biWidth, format.biHeight) : 0;
 }
 
 // The video header of a media type, when it has one.
@@ -186,38 +174,7 @@ public:
     bool Latest(std::vector<uint8_t>& bmp)
     {
         Guard guard(section_);
-        if (pixels_.empty())
-            return false;
-        const BITMAPINFOHEADER& format = pixelFormat_;
-        const uint64_t stride = RowBytes(format);
-        const uint64_t rows = Rows(format);
-        const size_t pixelBytes = static_cast<size_t>(stride * rows);
-        bmp.resize(54 + pixelBytes);
-        uint8_t* p = bmp.data();
-        auto put32 = [](uint8_t* at, uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                at[i] = static_cast<uint8_t>(v >> (8 * i));
-        };
-        std::memset(p, 0, 54);
-        p[0] = 'B';
-        p[1] = 'M';
-        put32(p + 2, static_cast<uint32_t>(bmp.size()));
-        put32(p + 10, 54);
-        put32(p + 14, 40);
-        put32(p + 18, static_cast<uint32_t>(format.biWidth));
-        put32(p + 22, static_cast<uint32_t>(rows));
-        p[26] = 1;
-        p[28] = 24;
-        put32(p + 34, static_cast<uint32_t>(pixelBytes));
-        uint8_t* pixels = p + 54;
-        // Files hold bottom-up rows; a top-down frame is turned over on the way.
-        if (format.biHeight > 0) {
-            std::memcpy(pixels, pixels_.data(), pixelBytes);
-        } else {
-            for (uint64_t row = 0; row < rows; ++row)
-                std::memcpy(pixels + (rows - 1 - row) * stride, pixels_.data() + row * stride, static_cast<size_t>(stride));
-        }
-        return true;
+        return Rgb24FrameToBmp(pixels_.data(), pixels_.size(), pixelFormat_.biWidth, pixelFormat_.biHeight, bmp);
     }
 
 private:
@@ -240,10 +197,8 @@ private:
         Guard guard(section_);
         if (newType)
             format_ = header.bmiHeader;
-        if (!UsableFormat(format_))
-            return;
-        const uint64_t pixelBytes = RowBytes(format_) * Rows(format_);
-        if (length <= 0 || static_cast<uint64_t>(length) < pixelBytes)
+        const uint64_t pixelBytes = FrameBytes(format_);
+        if (pixelBytes == 0 || length <= 0 || static_cast<uint64_t>(length) < pixelBytes)
             return;  // cut short or of another size: never passed off as a whole frame
         pixels_.assign(data, data + static_cast<size_t>(pixelBytes));
         pixelFormat_ = format_;
@@ -504,7 +459,7 @@ private:
         if (FAILED(grabber_->GetConnectedMediaType(&type)))
             return false;
         VIDEOINFOHEADER header = {};
-        bool ok = ReadVideoHeader(type, header) && UsableFormat(header.bmiHeader);
+        bool ok = ReadVideoHeader(type, header) && FrameBytes(header.bmiHeader) != 0;
         FreeMediaType(type);
         if (!ok)
             return false;
