@@ -1,12 +1,16 @@
-// Cameras through DirectShow: the n-th video input device feeds a Sample Grabber that
-// keeps the latest frame as 24-bit RGB; a null renderer ends the graph.
+// Cameras through DirectShow: a video input device feeds a Sample Grabber whose callback
+// keeps the latest frame as 24-bit RGB with the time it came; a null renderer ends the
+// graph. A frame older than the freshness limit is never handed out: a camera that was
+// unplugged or stopped sending leaves no picture rather than a frozen one.
 #include "video_source.h"
 
 #include <dshow.h>
 #include <qedit.h>
 
-#include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "capture_core.h"
 
 // In strmiids, but qedit.h of MinGW-w64 does not declare them.
 EXTERN_C const CLSID CLSID_SampleGrabber;
@@ -36,6 +40,12 @@ public:
         return &object_;
     }
     void** putVoid() { return reinterpret_cast<void**>(put()); }
+    T* Detach()
+    {
+        T* object = object_;
+        object_ = nullptr;
+        return object;
+    }
 
 private:
     T* object_ = nullptr;
@@ -66,12 +76,217 @@ bool ShowPropertyPages(IUnknown* object, HWND owner)
     return shown;
 }
 
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void Enter() { EnterCriticalSection(&section_); }
+    void Leave() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+class Guard {
+public:
+    explicit Guard(CriticalSection& section) : section_(section) { section_.Enter(); }
+    ~Guard() { section_.Leave(); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    CriticalSection& section_;
+};
+
+// Bytes of one frame of that format; 0 when it is not a usable 24-bit one.
+uint64_t FrameBytes(const BITMAPINFOHEADER& format)
+{
+    return format.biBitCount == 24 ? Rgb24FrameBytes(format.biWidth, format.biHeight) : 0;
+}
+
+// The video header of a media type, when it has one.
+bool ReadVideoHeader(const AM_MEDIA_TYPE& type, VIDEOINFOHEADER& header)
+{
+    if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) || !type.pbFormat)
+        return false;
+    std::memcpy(&header, type.pbFormat, sizeof(header));
+    return true;
+}
+
+// Takes every sample on the graph's streaming thread and keeps the latest one with its
+// own size (a sample that brings a new media type brings the new size with it).
+class FrameCatcher final : public ISampleGrabberCB {
+public:
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_ISampleGrabberCB) {
+            *object = static_cast<ISampleGrabberCB*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG left = InterlockedDecrement(&references_);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    // ISampleGrabberCB
+    STDMETHODIMP SampleCB(double, IMediaSample* sample) override
+    {
+        if (!sample)
+            return S_OK;
+        // The streaming thread is the system's: nothing may unwind into it.
+        try {
+            Keep(*sample);
+        } catch (...) {
+        }
+        return S_OK;
+    }
+    STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+
+    // The size that samples have until one brings a type of its own.
+    void SetFormat(const BITMAPINFOHEADER& format)
+    {
+        Guard guard(section_);
+        format_ = format;
+    }
+
+    // How many samples have come so far, and when the last one came.
+    void Count(uint64_t& samples, DWORD& lastAt)
+    {
+        Guard guard(section_);
+        samples = samples_;
+        lastAt = lastAt_;
+    }
+
+    // The latest frame as BMP file bytes (bottom-up rows); false when there is none.
+    bool Latest(std::vector<uint8_t>& bmp)
+    {
+        Guard guard(section_);
+        return Rgb24FrameToBmp(pixels_.data(), pixels_.size(), pixelFormat_.biWidth, pixelFormat_.biHeight, bmp);
+    }
+
+private:
+    ~FrameCatcher() = default;
+
+    void Keep(IMediaSample& sample)
+    {
+        AM_MEDIA_TYPE* type = nullptr;
+        VIDEOINFOHEADER header = {};
+        bool newType = sample.GetMediaType(&type) == S_OK && type && ReadVideoHeader(*type, header);
+        if (type) {
+            FreeMediaType(*type);
+            CoTaskMemFree(type);
+        }
+        BYTE* data = nullptr;
+        if (FAILED(sample.GetPointer(&data)) || !data)
+            return;
+        const long length = sample.GetActualDataLength();
+
+        Guard guard(section_);
+        if (newType)
+            format_ = header.bmiHeader;
+        const uint64_t pixelBytes = FrameBytes(format_);
+        if (pixelBytes == 0 || length <= 0 || static_cast<uint64_t>(length) < pixelBytes)
+            return;  // cut short or of another size: never passed off as a whole frame
+        pixels_.assign(data, data + static_cast<size_t>(pixelBytes));
+        pixelFormat_ = format_;
+        lastAt_ = GetTickCount();
+        ++samples_;
+    }
+
+    LONG references_ = 1;
+    CriticalSection section_;
+    BITMAPINFOHEADER format_ = {};       // what the next sample holds
+    BITMAPINFOHEADER pixelFormat_ = {};  // what pixels_ holds
+    std::vector<uint8_t> pixels_;
+    DWORD lastAt_ = 0;
+    uint64_t samples_ = 0;
+};
+
+// A graph that is stopped and let go of. Stopping waits for the stream thread, and a
+// device that went silent can hold that thread in its read for ever.
+struct GraphParts {
+    IMediaControl* control = nullptr;
+    ISampleGrabber* grabber = nullptr;
+    IUnknown* rest[5] = {};  // renderer, grabber filter, builder, graph, device: in this order
+
+    void StopAndRelease()
+    {
+        if (control)
+            control->Stop();
+        if (grabber)
+            grabber->SetCallback(nullptr, 0);
+        if (control)
+            control->Release();
+        if (grabber)
+            grabber->Release();
+        for (IUnknown* part : rest)
+            if (part)
+                part->Release();
+    }
+};
+
+// Graphs still stopping on their own threads. While one is, no new graph is made: the
+// device is still held, and a camera that never answers again must not gather a stuck
+// thread at every reconnect over months.
+LONG g_stoppingGraphs = 0;
+
+DWORD WINAPI RetireGraph(void* parameter)
+{
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    auto* parts = static_cast<GraphParts*>(parameter);
+    parts->StopAndRelease();
+    delete parts;
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    InterlockedDecrement(&g_stoppingGraphs);
+    return 0;
+}
+
 class CameraSource : public VideoSource {
 public:
     ~CameraSource() override
     {
-        if (control_.get())
+        // A stream that delivers stops at its next frame; any other is stopped on a thread
+        // of its own, so that neither a reconnect nor closing the program waits for it.
+        const bool mayHang = running_ && Health() != SourceHealth::Fresh;
+        auto* parts = new (std::nothrow) GraphParts;
+        if (parts) {
+            parts->control = control_.Detach();
+            parts->grabber = grabber_.Detach();
+            parts->rest[0] = renderer_.Detach();
+            parts->rest[1] = grabberFilter_.Detach();
+            parts->rest[2] = builder_.Detach();
+            parts->rest[3] = graph_.Detach();
+            parts->rest[4] = device_.Detach();
+            HANDLE thread = nullptr;
+            if (mayHang) {
+                InterlockedIncrement(&g_stoppingGraphs);
+                thread = CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr);
+                if (!thread)
+                    InterlockedDecrement(&g_stoppingGraphs);
+            }
+            if (thread) {
+                CloseHandle(thread);
+            } else {
+                parts->StopAndRelease();
+                delete parts;
+            }
+        } else if (control_.get()) {
             control_->Stop();
+        }
         control_.Reset();
         renderer_.Reset();
         grabber_.Reset();
@@ -79,17 +294,24 @@ public:
         builder_.Reset();
         graph_.Reset();
         device_.Reset();
+        catcher_.Reset();
         if (comStarted_)
             CoUninitialize();
     }
 
-    bool Open(unsigned deviceIndex)
+    bool Open(const CameraIdentity& camera)
     {
         HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         comStarted_ = SUCCEEDED(hr);
         if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
             return false;
-        return FindDevice(deviceIndex) && BuildGraph() && ReadFormat() && Run();
+        *catcher_.put() = new (std::nothrow) FrameCatcher;
+        if (!catcher_.get())
+            return false;
+        if (!FindDevice(camera) || !BuildGraph())
+            return false;
+        ReadFormat();
+        return Run();
     }
 
     bool GrabFrame(std::vector<uint8_t>& bmp) override
@@ -98,46 +320,34 @@ public:
             return false;
         // Right after the start the first sample may still be on its way; later a
         // missing sample is just missing.
-        long size = 0;
-        for (;;) {
-            if (SUCCEEDED(grabber_->GetCurrentBuffer(&size, nullptr)) && size > 0)
-                break;
-            size = 0;
-            if (GetTickCount() - startedAt_ > kFirstSampleWait)
-                break;
+        while (Health() == SourceHealth::Starting && GetTickCount() - startedAt_ <= kFirstSampleWait)
             Sleep(10);
-        }
-        const uint64_t stride = ((static_cast<uint64_t>(format_.biWidth) * 24 + 31) & ~uint64_t{31}) / 8;
-        const uint64_t rows = format_.biHeight < 0 ? -static_cast<int64_t>(format_.biHeight) : format_.biHeight;
-        const uint64_t pixelBytes = stride * rows;
-        if (size <= 0 || static_cast<uint64_t>(size) < pixelBytes || pixelBytes > (256u << 20))
-            return false;
-        bmp.resize(54 + static_cast<size_t>(size));
-        uint8_t* p = bmp.data();
-        if (FAILED(grabber_->GetCurrentBuffer(&size, reinterpret_cast<long*>(p + 54))) ||
-            static_cast<uint64_t>(size) < pixelBytes)
-            return false;
-        bmp.resize(54 + static_cast<size_t>(pixelBytes));
-        p = bmp.data();
+        return Health() == SourceHealth::Fresh && catcher_->Latest(bmp);
+    }
 
-        auto put32 = [](uint8_t* at, uint32_t v) { for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i)); };
-        std::memset(p, 0, 54);
-        p[0] = 'B';
-        p[1] = 'M';
-        put32(p + 2, static_cast<uint32_t>(bmp.size()));
-        put32(p + 10, 54);
-        put32(p + 14, 40);
-        put32(p + 18, static_cast<uint32_t>(format_.biWidth));
-        put32(p + 22, static_cast<uint32_t>(rows));
-        p[26] = 1;
-        p[28] = 24;
-        put32(p + 34, static_cast<uint32_t>(pixelBytes));
-        // Files hold bottom-up rows; a top-down format is turned over.
-        if (format_.biHeight < 0) {
-            uint8_t* pixels = p + 54;
-            for (uint64_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom)
-                std::swap_ranges(pixels + top * stride, pixels + (top + 1) * stride, pixels + bottom * stride);
-        }
+    // The preview never waits for a first sample: the next tick shows it.
+    bool GrabPreviewFrame(std::vector<uint8_t>& bmp) override
+    {
+        return running_ && Health() == SourceHealth::Fresh && catcher_->Latest(bmp);
+    }
+
+    SourceHealth Health() override
+    {
+        if (!running_)
+            return SourceHealth::Stale;
+        uint64_t samples = 0;
+        DWORD lastAt = 0;
+        catcher_->Count(samples, lastAt);
+        const DWORD now = GetTickCount();
+        const DWORD limit = FreshnessLimitMs(frameIntervalMs_);
+        if (samples == samplesAtStart_)
+            return now - startedAt_ <= limit ? SourceHealth::Starting : SourceHealth::Stale;
+        return now - lastAt <= limit ? SourceHealth::Fresh : SourceHealth::Stale;
+    }
+
+    bool Identify(CameraIdentity& camera) const override
+    {
+        camera = identity_;
         return true;
     }
 
@@ -155,8 +365,10 @@ public:
         control_->Stop();
         running_ = false;
         bool shown = ShowPropertyPages(pin.get(), owner);
-        if (ReadFormat())
-            Run();
+        // Whatever the dialog did, the graph runs again: a failed format read leaves the
+        // size to the samples themselves.
+        ReadFormat();
+        Run();
         return shown;
     }
 
@@ -165,12 +377,29 @@ private:
 
     bool Run()
     {
-        running_ = SUCCEEDED(control_->Run());
+        DWORD lastAt = 0;
+        catcher_->Count(samplesAtStart_, lastAt);
         startedAt_ = GetTickCount();
+        running_ = SUCCEEDED(control_->Run());
         return running_;
     }
 
-    bool FindDevice(unsigned deviceIndex)
+    static std::wstring FriendlyName(IMoniker& moniker)
+    {
+        std::wstring name;
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(moniker.BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid())))
+            return name;
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR && value.bstrVal)
+            name = value.bstrVal;
+        VariantClear(&value);
+        return name;
+    }
+
+    // The camera of that name where it has one, else the one at that place in the list.
+    bool FindDevice(const CameraIdentity& camera)
     {
         ComPtr<ICreateDevEnum> devices;
         if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
@@ -184,8 +413,12 @@ private:
         for (unsigned index = 0;; ++index) {
             if (monikers->Next(1, moniker.put(), nullptr) != S_OK)
                 return false;
-            if (index == deviceIndex)
+            std::wstring name = FriendlyName(*moniker.get());
+            if (camera.name.empty() ? index == camera.index : name == camera.name) {
+                identity_.index = index;
+                identity_.name = name;
                 break;
+            }
         }
         return SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, device_.putVoid()));
     }
@@ -207,8 +440,9 @@ private:
         wanted.majortype = MEDIATYPE_Video;
         wanted.subtype = MEDIASUBTYPE_RGB24;
         wanted.formattype = FORMAT_VideoInfo;
-        if (FAILED(grabber_->SetMediaType(&wanted)) || FAILED(grabber_->SetBufferSamples(TRUE)) ||
-            FAILED(grabber_->SetOneShot(FALSE)) || FAILED(graph_->AddFilter(grabberFilter_.get(), L"Grabber")))
+        if (FAILED(grabber_->SetMediaType(&wanted)) || FAILED(grabber_->SetBufferSamples(FALSE)) ||
+            FAILED(grabber_->SetOneShot(FALSE)) || FAILED(grabber_->SetCallback(catcher_.get(), 0)) ||
+            FAILED(graph_->AddFilter(grabberFilter_.get(), L"Grabber")))
             return false;
 
         if (FAILED(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -224,21 +458,31 @@ private:
         return SUCCEEDED(graph_->QueryInterface(IID_IMediaControl, control_.putVoid()));
     }
 
+    // The connected size and frame interval; samples of another type bring their own size.
     bool ReadFormat()
     {
         AM_MEDIA_TYPE type = {};
         if (FAILED(grabber_->GetConnectedMediaType(&type)))
             return false;
-        bool ok = type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER) && type.pbFormat;
-        if (ok)
-            format_ = reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader;
+        VIDEOINFOHEADER header = {};
+        bool ok = ReadVideoHeader(type, header) && FrameBytes(header.bmiHeader) != 0;
         FreeMediaType(type);
-        return ok && format_.biWidth > 0 && format_.biHeight != 0;
+        if (!ok)
+            return false;
+        catcher_->SetFormat(header.bmiHeader);
+        // 100 ns units.
+        const REFERENCE_TIME interval = header.AvgTimePerFrame / 10000;
+        frameIntervalMs_ = interval > 0 && interval < 0x7fffffff ? static_cast<uint32_t>(interval) : 0;
+        return true;
     }
 
     bool comStarted_ = false;
     bool running_ = false;
     DWORD startedAt_ = 0;
+    uint64_t samplesAtStart_ = 0;
+    uint32_t frameIntervalMs_ = 0;
+    CameraIdentity identity_;
+    ComPtr<FrameCatcher> catcher_;
     ComPtr<IBaseFilter> device_;
     ComPtr<IGraphBuilder> graph_;
     ComPtr<ICaptureGraphBuilder2> builder_;
@@ -246,15 +490,16 @@ private:
     ComPtr<ISampleGrabber> grabber_;
     ComPtr<IBaseFilter> renderer_;
     ComPtr<IMediaControl> control_;
-    BITMAPINFOHEADER format_ = {};
 };
 
 }  // namespace
 
-std::unique_ptr<VideoSource> OpenCameraSource(unsigned deviceIndex)
+std::unique_ptr<VideoSource> OpenCameraSource(const CameraIdentity& camera)
 {
-    auto camera = std::make_unique<CameraSource>();
-    if (!camera->Open(deviceIndex))
+    if (InterlockedCompareExchange(&g_stoppingGraphs, 0, 0) != 0)
         return nullptr;
-    return camera;
+    auto source = std::make_unique<CameraSource>();
+    if (!source->Open(camera))
+        return nullptr;
+    return source;
 }

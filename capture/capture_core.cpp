@@ -358,3 +358,65 @@ void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp)
     canvas.Fill(left - 16, kBarsBottom + 16, left + textWidth + 16, kBarsBottom + 16 + 7 * kScale + 32, {0, 0, 0});
     canvas.Text(clock, left, kBarsBottom + 32, kScale, {255, 255, 255});
 }
+
+uint32_t FreshnessLimitMs(uint32_t frameIntervalMs)
+{
+    const uint32_t kFloorMs = 5000;
+    const uint32_t kIntervals = 5;
+    if (frameIntervalMs > UINT32_MAX / kIntervals)
+        return UINT32_MAX;
+    return std::max(kFloorMs, frameIntervalMs * kIntervals);
+}
+
+uint32_t ReconnectDelayMs(uint32_t attempt)
+{
+    const uint32_t kFirstMs = 5000;
+    const uint32_t kLongestMs = 60000;
+    // 5 s shifted 4 times already passes a minute; larger shifts would overflow.
+    if (attempt >= 4)
+        return kLongestMs;
+    return std::min(kLongestMs, kFirstMs << attempt);
+}
+
+uint64_t Rgb24FrameBytes(int32_t width, int32_t height)
+{
+    const uint64_t kLargestFrame = 256u << 20;
+    if (width <= 0 || height == 0)
+        return 0;
+    const uint64_t stride = (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t{3};
+    const uint64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
+    const uint64_t bytes = stride * rows;
+    return bytes <= kLargestFrame ? bytes : 0;
+}
+
+bool Rgb24FrameToBmp(const uint8_t* pixels, uint64_t length, int32_t width, int32_t height,
+                     std::vector<uint8_t>& bmp)
+{
+    const uint64_t pixelBytes = Rgb24FrameBytes(width, height);
+    if (pixelBytes == 0 || !pixels || length < pixelBytes)
+        return false;
+    const size_t stride = static_cast<size_t>(pixelBytes / (height < 0 ? -static_cast<int64_t>(height) : height));
+    const size_t rows = static_cast<size_t>(pixelBytes / stride);
+    bmp.resize(54 + static_cast<size_t>(pixelBytes));
+    uint8_t* p = bmp.data();
+    std::fill_n(p, 54, uint8_t{0});
+    p[0] = 'B';
+    p[1] = 'M';
+    WriteLe32(p + 2, static_cast<uint32_t>(bmp.size()));
+    WriteLe32(p + 10, 54);
+    WriteLe32(p + 14, 40);
+    WriteLe32(p + 18, static_cast<uint32_t>(width));
+    WriteLe32(p + 22, static_cast<uint32_t>(rows));
+    WriteLe16(p + 26, 1);
+    WriteLe16(p + 28, 24);
+    WriteLe32(p + 34, static_cast<uint32_t>(pixelBytes));
+    uint8_t* out = p + 54;
+    if (height > 0) {
+        std::copy_n(pixels, static_cast<size_t>(pixelBytes), out);
+    } else {
+        // Files hold bottom-up rows: a top-down frame is turned over on the way.
+        for (size_t row = 0; row < rows; ++row)
+            std::copy_n(pixels + row * stride, stride, out + (rows - 1 - row) * stride);
+    }
+    return true;
+}

@@ -89,3 +89,21 @@ constexpr int32_t kTestPatternHeight = 480;
 std::vector<uint8_t> MakeTestPatternBmp(uint32_t millisecondsOfDay);
 // The same into a buffer kept from frame to frame.
 void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp);
+
+// How long a camera may deliver no new frame before its picture counts as stale: several
+// frame intervals, and never under 5 s, so that a slow camera at night (a frame a second)
+// still counts as live. An interval of 0 means the camera did not say.
+uint32_t FreshnessLimitMs(uint32_t frameIntervalMs);
+
+// The wait before the n-th attempt (counted from 0) to reconnect a lost camera: 5 s at
+// first, doubling, at most a minute.
+uint32_t ReconnectDelayMs(uint32_t attempt);
+
+// Bytes of one 24-bit frame of that size with rows padded to 4 bytes (a negative height:
+// rows top first); 0 when the size is not one a camera frame can have (at most 256 MiB).
+uint64_t Rgb24FrameBytes(int32_t width, int32_t height);
+
+// A camera's 24-bit frame as BMP file bytes with bottom-up rows. False, leaving bmp as it
+// was, when the size is unusable or the pixels are fewer than the size needs.
+bool Rgb24FrameToBmp(const uint8_t* pixels, uint64_t length, int32_t width, int32_t height,
+                     std::vector<uint8_t>& bmp);

@@ -2,6 +2,8 @@
 // and answers the WM_CAP_* messages synchronously.
 #include "capture_window.h"
 
+#include <objbase.h>
+
 #include <memory>
 #include <new>
 #include <vector>
@@ -13,8 +15,14 @@ namespace {
 
 const char kClassName[] = "PelmixCapture";
 const UINT_PTR kPreviewTimer = 1;
+const UINT_PTR kCameraTimer = 2;
+const UINT kCameraCheckMs = 500;
+const char kNoCameraText[] = "カメラが接続されていません。接続を待っています…";
 
 struct CaptureState {
+    // Held for the window's life: a camera graph let go of may still be stopping on a
+    // thread of its own when the source that made it is gone.
+    bool comStarted = false;
     std::unique_ptr<VideoSource> source;
     bool previewOn = false;
     UINT previewRate = 66;
@@ -23,6 +31,13 @@ struct CaptureState {
     std::vector<uint8_t> scratch;  // where the next frame is grabbed; kept to spare fresh pages
     BmpView view;
     bool viewable = false;
+    // A camera is watched while it is connected and sought again while it is lost.
+    bool cameraWanted = false;   // the connected driver is a camera
+    bool cameraLost = false;     // the parent has been told; no fresh frame since
+    CameraIdentity camera;       // the one to find again
+    bool inDialog = false;       // a driver dialog runs its own loop inside the source
+    uint32_t reconnectAttempt = 0;
+    DWORD nextAttemptAt = 0;
 };
 
 CaptureState* StateOf(HWND window)
@@ -83,13 +98,99 @@ bool WriteWholeFile(const char* name, const std::vector<uint8_t>& bytes)
     return ok;
 }
 
-LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
+void DropSource(HWND window, CaptureState& state)
 {
-    // A device can be opened only once: let go of the old one first.
     state.source.reset();
     state.frame.clear();
     state.viewable = false;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void NotifyCameraState(HWND window, bool found)
+{
+    HWND parent = GetParent(window);
+    if (parent)
+        PostMessageA(parent, WM_CAP_PELMIX_CAMERA_STATE, found ? 1 : 0, 0);
+}
+
+// The graph of a camera that is gone or silent is torn down (its stream thread may have
+// ended without a word), and a new one is tried after a pause that grows with each miss.
+void LoseCamera(HWND window, CaptureState& state)
+{
+    DropSource(window, state);
+    if (!state.cameraLost) {
+        state.cameraLost = true;
+        NotifyCameraState(window, false);
+    }
+    state.nextAttemptAt = GetTickCount() + ReconnectDelayMs(state.reconnectAttempt);
+    if (state.reconnectAttempt < UINT32_MAX)
+        ++state.reconnectAttempt;
+}
+
+void TryReconnect(HWND window, CaptureState& state)
+{
+    if (static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
+        return;
+    state.source = OpenCameraSource(state.camera);
+    if (!state.source) {
+        LoseCamera(window, state);
+        return;
+    }
+    // Found by its place: look for it by its name from now on.
+    if (state.camera.name.empty())
+        state.source->Identify(state.camera);
+}
+
+void OnCameraTimer(HWND window, CaptureState& state)
+{
+    if (!state.cameraWanted || state.inDialog)
+        return;
+    if (!state.source) {
+        TryReconnect(window, state);
+        return;
+    }
+    switch (state.source->Health()) {
+    case SourceHealth::Starting:
+        break;
+    case SourceHealth::Stale:
+        LoseCamera(window, state);
+        break;
+    case SourceHealth::Fresh:
+        if (state.cameraLost) {
+            state.cameraLost = false;
+            state.reconnectAttempt = 0;
+            NotifyCameraState(window, true);
+            RefreshFrame(window, state);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        break;
+    }
+}
+
+void StopWatchingCamera(HWND window, CaptureState& state)
+{
+    KillTimer(window, kCameraTimer);
+    state.cameraWanted = false;
+    state.cameraLost = false;
+    state.reconnectAttempt = 0;
+    state.camera = CameraIdentity{};
+}
+
+LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
+{
+    // A device can be opened only once: let go of the old one first.
+    StopWatchingCamera(window, state);
+    DropSource(window, state);
     state.source = OpenVideoSource(driverIndex);
+    if (IsCameraDriver(driverIndex)) {
+        state.cameraWanted = true;
+        state.camera.index = driverIndex;
+        if (state.source)
+            state.source->Identify(state.camera);
+        else
+            LoseCamera(window, state);
+        SetTimer(window, kCameraTimer, kCameraCheckMs, nullptr);
+    }
     RefreshFrame(window, state);
     UpdatePreviewTimer(window, state);
     InvalidateRect(window, nullptr, FALSE);
@@ -99,11 +200,9 @@ LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 LRESULT OnDriverDisconnect(HWND window, CaptureState& state)
 {
     bool hadSource = state.source != nullptr;
-    state.source.reset();
-    state.frame.clear();
-    state.viewable = false;
+    StopWatchingCamera(window, state);
+    DropSource(window, state);
     UpdatePreviewTimer(window, state);
-    InvalidateRect(window, nullptr, FALSE);
     return hadSource ? TRUE : FALSE;
 }
 
@@ -132,7 +231,14 @@ LRESULT OnSetScale(HWND window, CaptureState& state, bool stretch)
 
 LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
 {
-    return state.source && state.source->ShowDialog(which, window) ? TRUE : FALSE;
+    if (!state.source || state.inDialog)
+        return FALSE;
+    // The camera timer still ticks in the dialog's loop; while the graph stands still
+    // for it, the source must not be judged lost and destroyed under the dialog.
+    state.inDialog = true;
+    bool shown = state.source->ShowDialog(which, window);
+    state.inDialog = false;
+    return shown ? TRUE : FALSE;
 }
 
 LRESULT OnSaveDib(HWND window, CaptureState& state, const char* name)
@@ -170,12 +276,29 @@ void OnTimer(HWND window, CaptureState& state)
         RefreshFrame(window, state);
 }
 
+// A frozen picture would pass for a live one: while the camera is away, say so instead.
+void PaintNoCamera(HDC dc, const RECT& client)
+{
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    RECT text = client;
+    DrawTextA(dc, kNoCameraText, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+}
+
 void OnPaint(HWND window, const CaptureState& state)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
+    if (state.cameraWanted && (state.cameraLost || !state.viewable)) {
+        PaintNoCamera(dc, client);
+        EndPaint(window, &paint);
+        return;
+    }
     if (state.viewable) {
         const BmpView& view = state.view;
         const int rows = view.height < 0 ? -view.height : view.height;
@@ -211,6 +334,8 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);
+        else if (wParam == kCameraTimer)
+            OnCameraTimer(window, state);
         return 0;
     case WM_ERASEBKGND: return 1;  // WM_PAINT covers every pixel
     case WM_PAINT:
@@ -218,6 +343,7 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
         return 0;
     case WM_DESTROY:
         KillTimer(window, kPreviewTimer);
+        StopWatchingCamera(window, state);
         state.source.reset();
         return 0;
     default:
@@ -232,12 +358,16 @@ LRESULT CALLBACK CaptureWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         if (!state)
             return FALSE;
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        state->comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         return DefWindowProcA(window, message, wParam, lParam);
     }
     CaptureState* state = StateOf(window);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        const bool comStarted = state && state->comStarted;
         delete state;
+        if (comStarted)
+            CoUninitialize();
         return DefWindowProcA(window, message, wParam, lParam);
     }
     if (!state)

@@ -30,6 +30,7 @@ struct CapturedFrame {
     size_t size = 0;
 };
 
+// Posted to the parent when the camera is lost (wParam 0) and when it delivers again (1).
 #define WM_CAP_PELMIX_CAMERA_STATE (WM_APP + 40)
 
 // Same meaning as capCreateCaptureWindowA: null when the window cannot be made.

@@ -110,5 +110,14 @@ std::unique_ptr<VideoSource> OpenVideoSource(unsigned driverIndex)
             return nullptr;  // a misspelt choice must not silently open a camera
         }
     }
-    return OpenCameraSource(driverIndex);
+    CameraIdentity camera;
+    camera.index = driverIndex;
+    return OpenCameraSource(camera);
+}
+
+bool IsCameraDriver(unsigned driverIndex)
+{
+    // Read as OpenVideoSource reads it: an empty value leaves the camera.
+    char first[2];
+    return driverIndex != 0 || GetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", first, sizeof(first)) == 0;
 }

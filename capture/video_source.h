@@ -5,9 +5,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 enum class SourceDialog { Source, Format, Display, Compression };
+
+// Whether a source's frames are current. Only a camera can be anything but Fresh.
+enum class SourceHealth {
+    Fresh,     // a new frame came within the freshness limit
+    Starting,  // just opened, the first frame is still on its way
+    Stale,     // nothing new for longer than the limit, or the device is gone
+};
+
+// A camera to find again after a loss: by its name where it has one, else by its place
+// in the device list.
+struct CameraIdentity {
+    unsigned index = 0;
+    std::wstring name;
+};
 
 class VideoSource {
 public:
@@ -23,6 +38,9 @@ public:
     virtual bool GrabPreviewFrame(std::vector<uint8_t>& bmp) { return GrabFrame(bmp); }
     // The driver's own modal dialog; false at once when it has none.
     virtual bool ShowDialog(SourceDialog, HWND) { return false; }
+    virtual SourceHealth Health() { return SourceHealth::Fresh; }
+    // Filled in, and true, for a camera.
+    virtual bool Identify(CameraIdentity&) const { return false; }
 };
 
 // Driver 0 is the source that PELMIX_VIDEO_SOURCE names ("testpattern" or
@@ -31,4 +49,6 @@ std::unique_ptr<VideoSource> OpenVideoSource(unsigned driverIndex);
 
 std::unique_ptr<VideoSource> OpenTestPatternSource();
 std::unique_ptr<VideoSource> OpenFrameFileSource(const char* path);
-std::unique_ptr<VideoSource> OpenCameraSource(unsigned deviceIndex);
+std::unique_ptr<VideoSource> OpenCameraSource(const CameraIdentity& camera);
+// Whether OpenVideoSource(driverIndex) means a camera.
+bool IsCameraDriver(unsigned driverIndex);

@@ -435,3 +435,80 @@ TEST(Retention, KeepsTheNewestFilesAndDaysAndNeverTheFixedSlot)
             << "keep_files=" << c.keepFiles << " keep_days=" << c.keepDays;
     }
 }
+
+TEST(CameraTiming, FreshnessLimitIsSeveralIntervalsButNeverUnderFiveSeconds)
+{
+    const struct {
+        uint32_t intervalMs;
+        uint32_t limitMs;
+    } cases[] = {
+        {0, 5000},             // the camera did not say
+        {33, 5000},            // 30 fps
+        {1000, 5000},          // a frame a second at night
+        {1001, 5005},
+        {4000, 20000},
+        {UINT32_MAX / 5, UINT32_MAX / 5 * 5},
+        {UINT32_MAX / 5 + 1, UINT32_MAX},  // saturates instead of wrapping to a short limit
+        {UINT32_MAX, UINT32_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FreshnessLimitMs(c.intervalMs), c.limitMs) << "interval " << c.intervalMs;
+}
+
+TEST(CameraTiming, ReconnectDelayDoublesFromFiveSecondsUpToAMinute)
+{
+    const uint32_t expected[] = {5000, 10000, 20000, 40000, 60000, 60000};
+    for (uint32_t attempt = 0; attempt < 6; ++attempt)
+        EXPECT_EQ(ReconnectDelayMs(attempt), expected[attempt]) << "attempt " << attempt;
+    EXPECT_EQ(ReconnectDelayMs(31), 60000u);
+    EXPECT_EQ(ReconnectDelayMs(32), 60000u);
+    EXPECT_EQ(ReconnectDelayMs(UINT32_MAX), 60000u);
+}
+
+TEST(CameraFrame, SizeOfRowsPaddedToFourBytesOrZeroWhenUnusable)
+{
+    const struct {
+        int32_t width, height;
+        uint64_t bytes;
+    } cases[] = {
+        {320, 240, 230400}, {320, -240, 230400}, {3, 2, 24}, {1, 1, 4},
+        {0, 10, 0}, {-3, 10, 0}, {10, 0, 0},
+        {INT32_MAX, INT32_MAX, 0}, {4096, INT32_MIN, 0},  // past 256 MiB; no overflow
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Rgb24FrameBytes(c.width, c.height), c.bytes) << c.width << "x" << c.height;
+}
+
+TEST(CameraFrame, BecomesABottomUpBmpWhicheverWayItsRowsCame)
+{
+    // 3x2 with padded rows: the first row holds 1..9, the second 11..19.
+    std::vector<uint8_t> rows(24, 0);
+    for (int i = 0; i < 9; ++i) {
+        rows[i] = static_cast<uint8_t>(1 + i);
+        rows[12 + i] = static_cast<uint8_t>(11 + i);
+    }
+    for (int32_t height : {2, -2}) {
+        std::vector<uint8_t> bmp;
+        ASSERT_TRUE(Rgb24FrameToBmp(rows.data(), rows.size(), 3, height, bmp));
+        BmpView view;
+        ASSERT_TRUE(ViewBmp(bmp.data(), bmp.size(), view));
+        EXPECT_EQ(view.width, 3);
+        EXPECT_EQ(view.height, 2);  // always bottom-up in the file
+        // The file's first row is the bottom one: the frame's second row when the frame was
+        // top-down, its first when it was already bottom-up.
+        const uint8_t firstInFile = height < 0 ? 11 : 1;
+        EXPECT_EQ(view.bits[0], firstInFile) << height;
+        EXPECT_EQ(view.bits[12], height < 0 ? 1 : 11) << height;
+        EXPECT_EQ(bmp.size(), 54u + 24u);
+    }
+}
+
+TEST(CameraFrame, ACutShortOrUnusableFrameLeavesTheBmpAsItWas)
+{
+    std::vector<uint8_t> pixels(24, 7);
+    std::vector<uint8_t> bmp = {1, 2, 3};
+    EXPECT_FALSE(Rgb24FrameToBmp(pixels.data(), 23, 3, 2, bmp));   // one byte short
+    EXPECT_FALSE(Rgb24FrameToBmp(pixels.data(), 24, 0, 2, bmp));
+    EXPECT_FALSE(Rgb24FrameToBmp(nullptr, 24, 3, 2, bmp));
+    EXPECT_EQ(bmp, (std::vector<uint8_t>{1, 2, 3}));
+}

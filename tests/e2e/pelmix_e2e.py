@@ -211,9 +211,13 @@ class Pelmix:
         xdotool_key(*keys, delay_ms=delay_ms)
 
 
-def start_exe(folder, args=()):
+def start_exe(folder, args=(), source=None):
     """pelmix.exe started in a folder without waiting for any window (a second instance)."""
-    return subprocess.Popen(["wine", EXE, *args], cwd=str(folder), stdout=subprocess.DEVNULL,
+    environment = dict(os.environ)
+    environment.pop("PELMIX_VIDEO_SOURCE", None)
+    if source is not None:
+        environment["PELMIX_VIDEO_SOURCE"] = source
+    return subprocess.Popen(["wine", EXE, *args], cwd=str(folder), env=environment, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
 
 
@@ -321,3 +325,74 @@ def screen_colour(png, x, y):
     # "0,0: (255,0,0)  #FF0000  red"
     hex_colour = out.split("#")[-1].split()[0]
     return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
+
+
+FAKE_CAMERA = os.environ.get("PELMIX_FAKE_CAMERA", "")
+
+
+class FakeCamera:
+    """The fake /dev/video0 (tests/capture/fake_camera) that Pelmix's own Wine process
+    loads: steered by files in a folder of its own, with a log of the device's opens
+    and closes. Its frames carry a counter in the first four pixels of the top row."""
+
+    def __init__(self, folder):
+        self.folder = str(folder)
+        os.makedirs(self.folder, exist_ok=True)
+
+    def env(self):
+        """What pelmix.exe's environment needs: the library for that process only."""
+        return {"LD_PRELOAD": FAKE_CAMERA, "FAKE_CAMERA_DIR": self.folder}
+
+    def _flag(self, name, on):
+        path = os.path.join(self.folder, name)
+        if on:
+            open(path, "w").close()
+        elif os.path.exists(path):
+            os.remove(path)
+
+    def vanish(self, on=True):
+        self._flag("vanished", on)
+
+    def stall(self, on=True):
+        self._flag("stalled", on)
+
+    def set_size(self, width, height):
+        with open(os.path.join(self.folder, "size"), "w") as f:
+            f.write("%dx%d" % (width, height))
+
+    def log(self):
+        try:
+            with open(os.path.join(self.folder, "log")) as f:
+                return f.read().split()
+        except FileNotFoundError:
+            return []
+
+    def held(self):
+        """How many descriptors of the device are open now."""
+        lines = self.log()
+        return lines.count("open") - lines.count("close")
+
+
+def read_bmp24(path):
+    """(width, height, rows) of a 24-bit BMP file, rows top first, each row width*3 bytes BGR."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+    assert bits == 24, "not a 24-bit BMP"
+    rows_count = abs(height)
+    stride = (width * 3 + 3) & ~3
+    rows = [data[offset + r * stride: offset + r * stride + width * 3] for r in range(rows_count)]
+    if height > 0:
+        rows.reverse()
+    return width, rows_count, rows
+
+
+def camera_counter(row):
+    """The fake camera's frame counter from a frame's top row (BGR bytes)."""
+    return sum(row[3 * k] << (8 * k) for k in range(4))
+
+
+def camera_pixel(x, y):
+    """(b, g, r) of the fake camera's frame at (x, y), away from the counter."""
+    return (x & 255, y & 255, ((x >> 8) << 4) | (y >> 8))

@@ -7,10 +7,12 @@ IDM_OPEN_LOG = 32791
 IDM_SETTINGS = 32775
 IDOK, IDCANCEL = 1, 2
 SW_MINIMIZE = 6
+# The log tests want no camera of their own: a missing one is logged as lost.
+SOURCE = "testpattern"
 
 
 def test_window_opens_with_its_class_and_title_and_closes_with_exit_code_0(tmp_path, probe):
-    app = Pelmix(tmp_path, probe)
+    app = Pelmix(tmp_path, probe, source=SOURCE)
     try:
         assert probe.ask("class", app.hwnd) == "PELMIX"
         assert app.title() == "Pelmix"
@@ -30,7 +32,7 @@ def settings_dialog_ended_with(app, probe, button):
 
 
 def test_the_log_records_start_camera_lost_and_found_settings_and_stop(tmp_path, probe):
-    app = Pelmix(tmp_path, probe)
+    app = Pelmix(tmp_path, probe, source=SOURCE)
     try:
         assert log_events(tmp_path) == ["起動しました"]
         # What the capture window tells its parent when the camera goes and comes back.
@@ -44,7 +46,7 @@ def test_the_log_records_start_camera_lost_and_found_settings_and_stop(tmp_path,
                                         "設定を変更しました", "終了しました"]
 
         # A second run appends to the same log.
-        again = Pelmix(tmp_path, probe)
+        again = Pelmix(tmp_path, probe, source=SOURCE)
         again.post(WM_CLOSE)
         assert again.wait_exit(timeout=20) == 0
         assert log_events(tmp_path)[-2:] == ["起動しました", "終了しました"]
@@ -54,7 +56,7 @@ def test_the_log_records_start_camera_lost_and_found_settings_and_stop(tmp_path,
 
 
 def test_open_log_shows_the_log_in_notepad(tmp_path, probe):
-    app = Pelmix(tmp_path, probe)
+    app = Pelmix(tmp_path, probe, source=SOURCE)
     notepad = None
     try:
         assert app.command(IDM_OPEN_LOG) == 0
@@ -70,11 +72,11 @@ def test_open_log_shows_the_log_in_notepad(tmp_path, probe):
 
 
 def test_a_second_start_in_the_same_folder_raises_the_first_and_exits_0(tmp_path, probe):
-    app = Pelmix(tmp_path, probe)
+    app = Pelmix(tmp_path, probe, source=SOURCE)
     try:
         probe.number("show", app.hwnd, SW_MINIMIZE)
         assert wait_until(lambda: probe.number("iconic", app.hwnd), timeout=5)
-        second = start_exe(tmp_path)
+        second = start_exe(tmp_path, source=SOURCE)
         assert second.wait(timeout=30) == 0
         assert app.alive()
         assert not probe.number("iconic", app.hwnd)
@@ -89,8 +91,8 @@ def test_starts_in_two_folders_run_side_by_side(tmp_path, probe):
     one, two = tmp_path / "one", tmp_path / "two"
     one.mkdir()
     two.mkdir()
-    app = Pelmix(one, probe)
-    second = start_exe(two)
+    app = Pelmix(one, probe, source=SOURCE)
+    second = start_exe(two, source=SOURCE)
     try:
         assert wait_until(lambda: log_events(two) == ["起動しました"], timeout=30)
         # Both windows exist: the second's is the one that is not the first's.

@@ -22,18 +22,18 @@ def server(request, tmp_path):
 
 @pytest.fixture
 def start_pelmix(tmp_path, probe):
-    """Starts pelmix.exe in tmp_path/app on the given frame source with the given settings
-    and command-line args, after prepare(folder) has filled the folder; every one started
-    is stopped after the test."""
+    """Starts pelmix.exe in tmp_path/app on the given frame source (None: the camera) with
+    the given settings, command-line args and environment, after prepare(folder) has filled
+    the folder; every one started is stopped after the test."""
     started = []
 
-    def start(source, args=(), prepare=None, **settings):
+    def start(source, args=(), prepare=None, env=None, **settings):
         folder = tmp_path / "app"
         folder.mkdir(exist_ok=True)
         write_settings(folder, **settings)
         if prepare:
             prepare(folder)
-        app = Pelmix(folder, probe, source=source, args=args)
+        app = Pelmix(folder, probe, source=source, args=args, env=env)
         app.folder_path = folder
         started.append(app)
         return app

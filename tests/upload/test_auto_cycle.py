@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, log_events, wait_until, xdotool_key
+from pelmix_e2e import FAKE_CAMERA, WM_COMMAND, FakeCamera, log_events, wait_until, xdotool_key
 from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, PASSWORD, SETTINGS, UPLOAD, FtpServer,
                             countdown_seconds, free_address, pictures, read, server_settings)
 
@@ -254,3 +254,23 @@ def test_a_refused_login_is_logged_with_the_server_and_its_reply(start_pelmix, t
         assert refusing.received() == []
     finally:
         refusing.stop()
+
+
+@pytest.mark.skipif(not FAKE_CAMERA, reason="no fake camera built for this tree")
+def test_a_camera_gone_silent_uploads_nothing_until_it_sends_again(start_pelmix, server, tmp_path):
+    camera = FakeCamera(tmp_path / "camera")
+    app = start_pelmix(None, env=camera.env(), **server_settings(ADDRESS, timer=1, dut_jpg="cam.jpg"))
+    switch(app, AUTO)
+    assert wait_until(lambda: len(server.received()) >= 2, timeout=20)
+    camera.stall()
+    # Frames within the freshness limit may still go out; after it, none.
+    time.sleep(8)
+    uploads = len(server.received())
+    web_picture = read(server.root_path / "cam.jpg")
+    time.sleep(6)
+    assert len(server.received()) == uploads, "a frozen picture was uploaded as new"
+    assert read(server.root_path / "cam.jpg") == web_picture
+    camera.stall(False)
+    assert wait_until(lambda: len(server.received()) > uploads, timeout=40), "no upload after the camera came back"
+    assert read(server.root_path / "cam.jpg") != web_picture
+    switch(app, AUTO)
