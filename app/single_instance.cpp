@@ -53,8 +53,9 @@ void BringToFront(HWND window)
 {
     if (!window || !IsWindow(window))
         return;
+    // Async: the first one may be busy in an upload, and this start must not wait for it.
     if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
+        ShowWindowAsync(window, SW_RESTORE);
     SetForegroundWindow(window);
 }
 

@@ -79,8 +79,9 @@ def test_a_second_start_in_the_same_folder_raises_the_first_and_exits_0(tmp_path
         second = start_exe(tmp_path, source=SOURCE)
         assert second.wait(timeout=30) == 0
         assert app.alive()
-        assert not probe.number("iconic", app.hwnd)
-        assert probe.number("getforeground") == app.hwnd
+        # The restore is asked for without waiting on the first window: it follows shortly.
+        assert wait_until(lambda: not probe.number("iconic", app.hwnd), timeout=5)
+        assert wait_until(lambda: probe.number("getforeground") == app.hwnd, timeout=5)
         # The second never got as far as its own start: one run in the log.
         assert log_events(tmp_path) == ["起動しました"]
     finally:
