@@ -54,6 +54,22 @@ const char* SkipCharacter(const char* p)
     return p + 1;
 }
 
+// The 14-byte file header and 40-byte info header of a bottom-up 24-bit picture.
+void WriteRgb24BmpHeaders(uint8_t* p, int32_t width, int32_t height, uint32_t pixelBytes)
+{
+    std::fill_n(p, 54, uint8_t{0});
+    p[0] = 'B';
+    p[1] = 'M';
+    WriteLe32(p + 2, 54 + pixelBytes);
+    WriteLe32(p + 10, 54);
+    WriteLe32(p + 14, 40);
+    WriteLe32(p + 18, static_cast<uint32_t>(width));
+    WriteLe32(p + 22, static_cast<uint32_t>(height));
+    WriteLe16(p + 26, 1);
+    WriteLe16(p + 28, 24);
+    WriteLe32(p + 34, pixelBytes);
+}
+
 }  // namespace
 
 bool MatchesNumberedName(const char* name, const char* prefix)
@@ -322,18 +338,7 @@ void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp)
     const uint32_t pixelBytes = static_cast<uint32_t>(PatternCanvas::kStride) * kTestPatternHeight;
     // Every pixel is painted below; only the header may hold bytes of an earlier frame.
     bmp.resize(54 + pixelBytes);
-    uint8_t* p = bmp.data();
-    std::fill_n(p, 54, uint8_t{0});
-    p[0] = 'B';
-    p[1] = 'M';
-    WriteLe32(p + 2, static_cast<uint32_t>(bmp.size()));
-    WriteLe32(p + 10, 54);
-    WriteLe32(p + 14, 40);
-    WriteLe32(p + 18, kTestPatternWidth);
-    WriteLe32(p + 22, kTestPatternHeight);
-    WriteLe16(p + 26, 1);
-    WriteLe16(p + 28, 24);
-    WriteLe32(p + 34, pixelBytes);
+    WriteRgb24BmpHeaders(bmp.data(), kTestPatternWidth, kTestPatternHeight, pixelBytes);
 
     static const Rgb kBars[8] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                  {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
@@ -398,19 +403,8 @@ bool Rgb24FrameToBmp(const uint8_t* pixels, uint64_t length, int32_t width, int3
     const size_t stride = static_cast<size_t>(pixelBytes / (height < 0 ? -static_cast<int64_t>(height) : height));
     const size_t rows = static_cast<size_t>(pixelBytes / stride);
     bmp.resize(54 + static_cast<size_t>(pixelBytes));
-    uint8_t* p = bmp.data();
-    std::fill_n(p, 54, uint8_t{0});
-    p[0] = 'B';
-    p[1] = 'M';
-    WriteLe32(p + 2, static_cast<uint32_t>(bmp.size()));
-    WriteLe32(p + 10, 54);
-    WriteLe32(p + 14, 40);
-    WriteLe32(p + 18, static_cast<uint32_t>(width));
-    WriteLe32(p + 22, static_cast<uint32_t>(rows));
-    WriteLe16(p + 26, 1);
-    WriteLe16(p + 28, 24);
-    WriteLe32(p + 34, static_cast<uint32_t>(pixelBytes));
-    uint8_t* out = p + 54;
+    WriteRgb24BmpHeaders(bmp.data(), width, static_cast<int32_t>(rows), static_cast<uint32_t>(pixelBytes));
+    uint8_t* out = bmp.data() + 54;
     if (height > 0) {
         std::copy_n(pixels, static_cast<size_t>(pixelBytes), out);
     } else {
