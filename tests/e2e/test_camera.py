@@ -2,6 +2,7 @@
 fake /dev/video0 that Wine reaches as it reaches a real one. The frames carry their own
 counter, so a saved picture tells whether it is new."""
 import os
+import re
 import subprocess
 import time
 
@@ -26,10 +27,21 @@ def camera(tmp_path):
     return FakeCamera(tmp_path / "camera")
 
 
-def start(tmp_path, probe, camera):
+def start(tmp_path, probe, camera, trace=None):
+    """pelmix.exe on the fake camera; with trace, Wine's message trace goes to that file."""
     folder = tmp_path / "run"
     folder.mkdir(exist_ok=True)
-    return Pelmix(folder, probe, env=camera.env())
+    env = camera.env()
+    if trace:
+        env["WINEDEBUG"] = "+message"
+    return Pelmix(folder, probe, env=env, stderr_path=trace)
+
+
+def camera_states(trace):
+    """wParam of each camera notice (WM_APP + 40) the main window received, in order."""
+    with open(trace, "rb") as f:
+        text = f.read().decode("utf-8", errors="replace")
+    return re.findall(r'spy_enter_message\s+\(0x[0-9a-f]+\) L"Pelmix"\s+\[8028\][^\n]*? wp=([0-9a-f]+)', text)
 
 
 def save_bmp(app):
@@ -171,7 +183,8 @@ def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, 
     at_start = name == "absent_at_start"
     if at_start:
         camera.vanish()
-    app = start(tmp_path, probe, camera)
+    trace = str(tmp_path / "messages.txt") if name == "vanish" else None
+    app = start(tmp_path, probe, camera, trace)
     try:
         last = 0
         if not at_start:
@@ -198,6 +211,9 @@ def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, 
         assert again and again[2] > after[2], "the picture froze after the return"
         assert wait_until(lambda: preview_moves(app, "camera-%s-back" % name, size_after), timeout=5), \
             "the preview froze after the return"
+        if trace:
+            # The main window hears of the loss and of the return, once each.
+            assert [int(w, 16) for w in camera_states(trace)] == [0, 1]
     finally:
         app.kill()
 
