@@ -12,7 +12,6 @@ from pelmix_e2e import (FAKE_CAMERA, WM_CLOSE, FakeCamera, Pelmix, artifacts_dir
                         read_bmp24, screen_colour, screenshot, wait_until)
 
 IDM_SAVE_BMP = 32778
-IDM_SAVE_JPG = 32779
 IDM_SAVE_CAPTIONED = 32772
 WM_CAP_DRIVER_CONNECT = 1034
 WM_CAP_DRIVER_DISCONNECT = 1035
@@ -161,7 +160,8 @@ def no_camera_message_shown(app, name):
 
 
 def wait_no_save(app, timeout):
-    """Saves until one writes nothing; the frames saved meanwhile must be new ones."""
+    """Saves until one writes nothing (within the freshness limit the camera's last frame
+    may still be saved)."""
     return wait_until(lambda: saved_frame(app) is None, timeout=timeout, interval=0.5)
 
 
