@@ -139,6 +139,8 @@ void TryReconnect(HWND window, CaptureState& state)
     // Found by its place: look for it by its name from now on.
     if (state.camera.name.empty())
         state.source->Identify(state.camera);
+    // Started without a camera, the preview had nothing to time.
+    UpdatePreviewTimer(window, state);
 }
 
 void OnCameraTimer(HWND window, CaptureState& state)

@@ -11,9 +11,11 @@ mkdir -p "$deps"
 
 log() { printf '[setup] %s\n' "$*" >&2; }
 
+# gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
 packages=(
   cmake ninja-build make pkg-config dpkg-dev
   g++ clang libclang-rt-14-dev
+  gcc-multilib
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   nasm

@@ -11,7 +11,6 @@ from pelmix_e2e import (FAKE_CAMERA, WM_CLOSE, FakeCamera, Pelmix, artifacts_dir
                         log_events, read_bmp24, screen_colour, screenshot, wait_until)
 
 IDM_SAVE_BMP = 32778
-IDM_SAVE_JPG = 32779
 IDM_SAVE_CAPTIONED = 32772
 WM_CAP_DRIVER_CONNECT = 1034
 WM_CAP_DRIVER_DISCONNECT = 1035
@@ -49,12 +48,13 @@ def saved_frame(app):
     return width, height, camera_counter(rows[0])
 
 
-def preview_mismatches(app, shot):
-    """Points where the preview does not show the camera's frame the right way up at the
-    top left: [(x, y, seen, wanted)]."""
+def preview_mismatches(app, shot, size=(WIDTH, HEIGHT)):
+    """Points where the preview does not show the camera's frame of that size the right way
+    up at the top left: [(x, y, seen, wanted)]."""
     x, y, _, _ = app.screen_rect(app.capture_child()[0])
+    width, height = size
     wrong = []
-    for px, py in ((10, 20), (200, 3), (5, HEIGHT - 1), (WIDTH - 1, 100)):
+    for px, py in ((10, 20), (width * 5 // 8, 3), (5, height - 1), (width - 1, height // 2 - 20)):
         b, g, r = camera_pixel(px, py)
         seen = screen_colour(shot, x + px, y + py)
         if seen != (r, g, b):
@@ -116,6 +116,24 @@ def test_disconnect_releases_the_device_and_connect_opens_it_again(tmp_path, pro
         app.kill()
 
 
+def preview_counter(app, name, size):
+    """The frame counter the preview shows (its top left pixels), or None when the preview
+    does not show the camera's frame."""
+    shot = screenshot(os.path.join(artifacts_dir(), name + ".png"))
+    if preview_mismatches(app, shot, size):
+        return None
+    x, y, _, _ = app.screen_rect(app.capture_child()[0])
+    return sum(screen_colour(shot, x + k, y)[2] << (8 * k) for k in range(4))
+
+
+def preview_moves(app, name, size):
+    """Whether the preview shows the camera's frames, and newer ones a moment later."""
+    first = preview_counter(app, name, size)
+    time.sleep(0.3)
+    second = preview_counter(app, name, size)
+    return first is not None and second is not None and second > first
+
+
 def no_camera_message_shown(app, name):
     """Whether the preview shows the waiting text in place of a frame: none of the frame's
     colours, some white text on black."""
@@ -130,7 +148,8 @@ def no_camera_message_shown(app, name):
 
 
 def wait_no_save(app, timeout):
-    """Saves until one writes nothing; the frames saved meanwhile must be new ones."""
+    """Saves until one writes nothing (within the freshness limit the camera's last frame
+    may still be saved)."""
     return wait_until(lambda: saved_frame(app) is None, timeout=timeout, interval=0.5)
 
 
@@ -177,6 +196,9 @@ def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, 
         time.sleep(0.5)
         again = saved_frame(app)
         assert again and again[2] > after[2], "the picture froze after the return"
+        assert wait_until(lambda: preview_moves(app, "camera-%s-back" % name, size_after), timeout=5), \
+            "the preview froze after the return"
+        # The main window hears of the loss and of the return, once each, and logs them.
         camera_events = [e for e in log_events(app.folder) if e.startswith("カメラ")]
         assert camera_events == ["カメラが見つかりません", "カメラが戻りました"]
     finally:

@@ -26,6 +26,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <time.h>
@@ -425,15 +426,33 @@ static int device_ioctl(uint32_t request, void *arg)
     return -1;
 }
 
+static int forward_ioctl(const char *symbol, int fd, unsigned long request, void *arg)
+{
+    /* The request arrives sign-extended on x86-64: only its low 32 bits count. */
+    if (is_device_fd(fd))
+        return device_ioctl((uint32_t)request, arg);
+    int (*real)(int, unsigned long, ...) = next_symbol(symbol);
+    return real(fd, request, arg);
+}
+
 int ioctl(int fd, unsigned long request, ...)
 {
     va_list args;
     va_start(args, request);
     void *arg = va_arg(args, void *);
     va_end(args);
-    /* The request arrives sign-extended on x86-64: only its low 32 bits count. */
-    if (is_device_fd(fd))
-        return device_ioctl((uint32_t)request, arg);
-    int (*real)(int, unsigned long, ...) = next_symbol(REAL_IOCTL);
-    return real(fd, request, arg);
+    return forward_ioctl(REAL_IOCTL, fd, request, arg);
 }
+
+#if !defined(__x86_64__)
+/* The plain ioctl of i386 too, for callers built with 32-bit time. */
+int ioctl_time32(int fd, unsigned long request, ...) __asm__("ioctl");
+int ioctl_time32(int fd, unsigned long request, ...)
+{
+    va_list args;
+    va_start(args, request);
+    void *arg = va_arg(args, void *);
+    va_end(args);
+    return forward_ioctl("ioctl", fd, request, arg);
+}
+#endif
