@@ -23,6 +23,7 @@ packages=(
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   python3 python3-pyftpdlib python3-pytest
+  vsftpd openssl
 )
 
 missing_packages() {
@@ -134,7 +135,34 @@ build_windows_deps() { # processor (i686 or x86_64)
   fi
 }
 
+# libcurl for the upload: static, FTP and FTPS, TLS through Windows' own Schannel (no
+# OpenSSL, zlib, libssh2 or LDAP to bundle). The other protocols are left out to keep the
+# build short (CI makes it from scratch), all but HTTP: Debian's patches call a helper of
+# http.c from the FTP code, so without it the library does not link.
+build_windows_curl() { # processor (i686 or x86_64)
+  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src off=()
+  [ -f "$prefix/lib/libcurl.a" ] && [ -f "$deps/build-curl-$cpu/.with-http" ] && return 0
+  src=$(fetch_source curl)
+  for p in ALTSVC HSTS COOKIES DICT FILE GOPHER IMAP MQTT POP3 RTSP SMB SMTP TELNET TFTP LDAP LDAPS; do
+    off+=("-DCURL_DISABLE_$p=ON")
+  done
+  log "building libcurl for $cpu (static, FTP/FTPS, Schannel) from $src"
+  rm -rf "$deps/build-curl-$cpu"
+  cmake -S "$src" -B "$deps/build-curl-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+    -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
+    -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DENABLE_UNIX_SOCKETS=OFF "${off[@]}" \
+    -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
+  cmake --build "$deps/build-curl-$cpu" >/dev/null
+  cmake --install "$deps/build-curl-$cpu" >/dev/null
+  touch "$deps/build-curl-$cpu/.with-http"
+}
+
 build_windows_deps x86_64
 build_windows_deps i686
+build_windows_curl x86_64
+build_windows_curl i686
 
 log "ready"
