@@ -24,7 +24,7 @@ extern SettingsStore g_settings;
 // folder that is current at start.
 void PointSettingsAtIniFile();
 
-// The ten keys and their defaults, named once so that every reader uses the same default.
+// The keys and their defaults, named once so that every reader uses the same default.
 struct StringSetting { const char* key; const char* defaultValue; };
 struct IntSetting { const char* key; int32_t defaultValue; };
 
@@ -39,6 +39,12 @@ constexpr StringSetting dutJpg{"dut_jpg", ""};
 constexpr StringSetting dir{"dir", ""};
 constexpr IntSetting jpegQ{"jpeg_q", 75};
 constexpr IntSetting timer{"timer", 60};
+// The upload's connection; absent keys give a plain active-mode upload on port 21.
+constexpr IntSetting ftpPort{"ftp_port", 21};
+constexpr StringSetting ftpMode{"ftp_mode", "active"};
+constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
+constexpr StringSetting ftpTls{"ftp_tls", "none"};
+constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

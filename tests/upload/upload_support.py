@@ -68,7 +68,8 @@ def free_address(second_octet):
 class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
-    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False):
+    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False,
+                 port=21, passive=False, no_rename_over=False, no_rename=False, drop_after=0):
         self.address, self.root, self.log = address, str(root), str(log)
         self.root_path = pathlib.Path(self.root)
         os.makedirs(self.root, exist_ok=True)
@@ -79,6 +80,13 @@ class FtpServer:
             command.append("--silent")
         if hang_on_store:
             command.append("--hang-on-store")
+        if passive:
+            command.append("--passive")
+        if no_rename_over:
+            command.append("--no-rename-over")
+        if no_rename:
+            command.append("--no-rename")
+        command += ["--port", str(port), "--drop-after", str(drop_after)]
         self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline()
         if line.strip() != "ready":
