@@ -12,7 +12,7 @@ mkdir -p "$deps"
 log() { printf '[setup] %s\n' "$*" >&2; }
 
 packages=(
-  cmake ninja-build make pkg-config dpkg-dev
+  cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
@@ -138,11 +138,21 @@ build_windows_deps() { # processor (i686 or x86_64)
 # libcurl for the upload: static, FTP and FTPS, TLS through Windows' own Schannel (no
 # OpenSSL, zlib, libssh2 or LDAP to bundle). The other protocols are left out to keep the
 # build short (CI makes it from scratch), all but HTTP: Debian's patches call a helper of
-# http.c from the FTP code, so without it the library does not link.
+# http.c from the FTP code, so without it the library does not link. Our own patches
+# (scripts/patches) make active-mode FTPS work and the certificate check trustworthy.
 build_windows_curl() { # processor (i686 or x86_64)
-  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src off=()
-  [ -f "$prefix/lib/libcurl.a" ] && [ -f "$deps/build-curl-$cpu/.with-http" ] && return 0
+  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src off=() stamp
+  # Rebuilt when our patches (or this recipe's options) change.
+  stamp=$( (cat "$top"/scripts/patches/curl-*.patch; declare -f build_windows_curl) | sha256sum | cut -c1-16)
+  [ -f "$prefix/lib/libcurl.a" ] && [ "$(cat "$deps/build-curl-$cpu/.stamp" 2>/dev/null)" = "$stamp" ] && return 0
   src=$(fetch_source curl)
+  local patch
+  for patch in "$top"/scripts/patches/curl-*.patch; do
+    if ! patch -d "$src" -p1 -R -f -s --dry-run < "$patch" >/dev/null 2>&1; then
+      log "patching curl: $(basename "$patch")"
+      patch -d "$src" -p1 -N -s < "$patch"
+    fi
+  done
   for p in ALTSVC HSTS COOKIES DICT FILE GOPHER IMAP MQTT POP3 RTSP SMB SMTP TELNET TFTP LDAP LDAPS; do
     off+=("-DCURL_DISABLE_$p=ON")
   done
@@ -157,7 +167,7 @@ build_windows_curl() { # processor (i686 or x86_64)
     -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
   cmake --build "$deps/build-curl-$cpu" >/dev/null
   cmake --install "$deps/build-curl-$cpu" >/dev/null
-  touch "$deps/build-curl-$cpu/.with-http"
+  echo "$stamp" > "$deps/build-curl-$cpu/.stamp"
 }
 
 build_windows_deps x86_64

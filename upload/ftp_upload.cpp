@@ -29,9 +29,10 @@ constexpr long kConnectTimeoutMs = 10000;  // TCP, TLS handshake and login
 constexpr long kReplyTimeoutS = 10;        // each reply of the server
 constexpr long kAcceptTimeoutMs = 10000;   // the server connecting back in active mode
 constexpr long kStallSeconds = 10;         // under one byte a second for this long
-constexpr ULONGLONG kUploadBudgetMs = 27000;  // every attempt of one upload together
-constexpr ULONGLONG kLeastAttemptMs = 1000;   // less than this left: no further attempt
-constexpr DWORD kWindowWaitMs = 29000;        // then the worker is asked to stop
+constexpr ULONGLONG kUploadBudgetMs = 20000;   // every attempt to send the picture together
+constexpr ULONGLONG kCleanUpBudgetMs = 28000;  // and removing a temporary file after them
+constexpr ULONGLONG kLeastAttemptMs = 1000;    // less than this left: no further attempt
+constexpr DWORD kWindowWaitMs = 29000;         // then the worker is asked to stop
 
 // Everything the worker needs, copied on the window's thread: the worker touches no global.
 struct UploadPlan {
@@ -47,6 +48,7 @@ struct TransferJob {
     UploadPlan plan;
     std::string copyPath;  // the private copy that is sent; empty when the picture itself is
     ULONGLONG deadline = 0;
+    ULONGLONG cleanUpDeadline = 0;
     volatile LONG stop = 0;
     CURLcode result = CURLE_FAILED_INIT;
     // What the server said so far: the login succeeded; a STOR was answered with
@@ -124,6 +126,7 @@ void SetCommonOptions(CURL* curl, TransferJob& job)
     if (plan.tls != FtpTls::none) {
         // Control and data connections both under TLS, or no upload at all.
         curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
         curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, plan.insecure ? 0L : 1L);
         curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, plan.insecure ? 0L : 2L);
         // A certificate without a revocation list (or no way to reach one) is not
@@ -260,8 +263,9 @@ CURLcode FinishAtomic(CURL* curl, TransferJob& job, CURLcode result)
         // The whole file is there under the temporary name (MDTM proves it) before the
         // old one is deleted.
         CurlCommands replace;
-        if (replace.Add(FolderChange(plan.dir).c_str()) && replace.Add(("MDTM " + temp).c_str()) && replace.Add(("DELE " + plan.remoteName).c_str()) &&
-            replace.Add(("RNFR " + temp).c_str()) && replace.Add(("RNTO " + plan.remoteName).c_str())) {
+        if (replace.Add(FolderChange(plan.dir).c_str()) && replace.Add(("MDTM " + temp).c_str()) &&
+            replace.Add(("DELE " + plan.remoteName).c_str()) && replace.Add(("RNFR " + temp).c_str()) &&
+            replace.Add(("RNTO " + plan.remoteName).c_str())) {
             attempt.before = replace.get();
             if (Perform(curl, job, attempt) == CURLE_OK)
                 return CURLE_OK;
@@ -270,9 +274,9 @@ CURLcode FinishAtomic(CURL* curl, TransferJob& job, CURLcode result)
     CurlCommands removal;
     if (removal.Add(FolderChange(plan.dir).c_str()) && removal.Add(("*DELE " + temp).c_str())) {
         attempt.before = removal.get();
-        // The deadline may be gone; a last short try all the same, since a file left
-        // behind outlives this upload.
-        job.deadline = GetTickCount64() + kConnectTimeoutMs;
+        // Time kept aside for this. Should the server not answer even so, the file left
+        // behind is replaced and renamed away by the next upload, which uses its name.
+        job.deadline = job.cleanUpDeadline;
         Perform(curl, job, attempt);
     }
     return result;
@@ -284,10 +288,6 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
         !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))
         return CURLE_URL_MALFORMAT;
-    // Explicit TLS with an active data connection fails in this libcurl (error 56); the
-    // combination is refused rather than tried against every server each cycle.
-    if (plan.tls != FtpTls::none && plan.mode == FtpMode::active)
-        return CURLE_UNSUPPORTED_PROTOCOL;
     CurlTransfer curl;
     if (!curl)
         return CURLE_OUT_OF_MEMORY;
@@ -307,7 +307,7 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     attempt.after = file ? rename.get() : nullptr;
     attempt.passive = plan.mode != FtpMode::active;
     CURLcode result = Perform(curl.get(), job, attempt);
-    if (plan.mode == FtpMode::automatic && plan.tls == FtpTls::none && WorthActiveMode(job, result)) {
+    if (plan.mode == FtpMode::automatic && WorthActiveMode(job, result)) {
         attempt.passive = false;
         result = Perform(curl.get(), job, attempt);
     }
@@ -367,7 +367,9 @@ void SendToServer(TransferJob& job)
     if (!curlReady)
         return;
     job.copyPath = MakePrivateCopy(job.plan.localPath);
-    job.deadline = GetTickCount64() + kUploadBudgetMs;
+    const ULONGLONG start = GetTickCount64();
+    job.deadline = start + kUploadBudgetMs;
+    job.cleanUpDeadline = start + kCleanUpBudgetMs;
     KernelHandle worker(CreateThread(nullptr, 0, TransferThread, &job, 0, nullptr));
     if (worker && WaitForSingleObject(worker.get(), kWindowWaitMs) == WAIT_TIMEOUT) {
         InterlockedExchange(&job.stop, 1);

@@ -3,6 +3,7 @@
 The frame comes from a BMP file, so a test can change the picture and see on screen
 whether the preview runs again after an upload.
 """
+import contextlib
 import threading
 import time
 
@@ -10,13 +11,14 @@ import pytest
 
 from pelmix_e2e import WM_COMMAND, Probe, wait_until
 from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
-                            FtpServer, countdown_title, free_address, make_bmp, pictures, read,
-                            screen_has_colour, server_settings)
+                            FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
+                            make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
 SILENT = free_address(43)   # accepts and never answers
 OTHER = free_address(47)    # a server of the test's own kind
+TLS_ADDRESS = free_address(48)  # vsftpd with TLS
 MAGENTA = (255, 0, 255)
 CYAN = (0, 255, 255)
 TIMER = 30
@@ -206,6 +208,52 @@ def test_an_atomic_replace_never_shows_a_reader_part_of_a_picture(tmp_path, laun
     assert reads, "the reader never saw the file"
     assert partial == []
     assert ftp.stored_files() == ["cam.bmp"]
+
+
+# Each case: ftp_tls, ftp_mode, the server's certificate, whether the test CA is trusted,
+# ftp_tls_insecure, and whether the picture may arrive.
+TLS_CASES = {
+    "explicit_passive": ("explicit", "passive", "good", True, 0, True),
+    "explicit_active": ("explicit", "active", "good", True, 0, True),
+    "implicit_passive": ("implicit", "passive", "good", True, 0, True),
+    "self_signed_refused": ("explicit", "passive", "self", False, 0, False),
+    "untrusted_ca_refused": ("implicit", "passive", "good", False, 0, False),
+    "other_name_refused": ("explicit", "passive", "other_name", True, 0, False),
+    "self_signed_taken_when_insecure": ("explicit", "auto", "self", False, 1, True),
+}
+
+
+@pytest.fixture(scope="module")
+def certificates(tmp_path_factory):
+    return make_certificates(tmp_path_factory.mktemp("certificates"), TLS_ADDRESS)
+
+
+@pytest.mark.parametrize("case", list(TLS_CASES))
+def test_tls_sends_the_password_only_to_a_server_whose_certificate_verifies(case, tmp_path, launch, certificates,
+                                                                           probe):
+    tls, mode, certificate, trusted, insecure, arrives = TLS_CASES[case]
+    port = free_port(TLS_ADDRESS)
+    ftps = FtpsServer(TLS_ADDRESS, port, tmp_path / "ftps", certificates / (certificate + ".pem"),
+                      implicit=tls == "implicit")
+    try:
+        with TrustedCa(certificates / "ca.pem") if trusted else contextlib.nullcontext():
+            app = launch(server=TLS_ADDRESS, id="anonymous", **{"pass": "secret"}, dir="", dut_jpg="",
+                         local_dir=".", ftp_port=port, ftp_tls=tls, ftp_mode=mode, ftp_tls_insecure=insecure)
+            name = save_jpeg(app)
+            _, answered = upload_and_watch(app, probe)
+        assert answered
+        commands = ftps.commands()
+        if arrives:
+            assert ftps.stored_files() == [name]
+            assert read(ftps.root_path / name) == read(app.folder_path / name)
+            assert commands[0] == ("AUTH TLS" if tls == "explicit" else "USER anonymous")
+            assert "PROT P" in commands  # the picture went encrypted too
+        else:
+            assert ftps.stored_files() == []
+            assert [c for c in commands if c.split(" ")[0] in ("USER", "PASS")] == []
+        assert app.title() == APP_TITLE
+    finally:
+        ftps.stop()
 
 
 FAILURES = {
