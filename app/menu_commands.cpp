@@ -8,6 +8,7 @@
 #include "app_state.h"
 #include "auto_cycle.h"
 #include "capture_window.h"
+#include "connection_dialog.h"
 #include "ftp_upload.h"
 #include "main_window.h"
 #include "menu_check.h"
@@ -32,6 +33,11 @@ void OnAbout(HWND window)
 void OnSettings(HWND window)
 {
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0);
+}
+
+void OnConnectionSettings(HWND window)
+{
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc, 0);
 }
 
 // The driver's own dialogs, each modal: every send returns when its dialog is closed.
@@ -93,6 +99,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_SAVE_JPG:        SaveNumberedImage(true, false, 0); break;
     case IDM_AUTO_BACKUP:     MenuCheck(IDM_AUTO_BACKUP, true); break;
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
+    case IDM_CONNECTION:      OnConnectionSettings(window); break;
     default:                  return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
     }
     return 0;

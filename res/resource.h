@@ -10,6 +10,7 @@
 // Dialogs
 #define IDD_ABOUTBOX        103
 #define IDD_SETTINGS        129
+#define IDD_CONNECTION      130
 
 // Commands
 #define IDM_ABOUT           104
@@ -25,6 +26,7 @@
 #define IDM_SAVE_JPG        32779
 #define IDM_AUTO_BACKUP     32780
 #define IDM_OPEN_FOLDER     32781
+#define IDM_CONNECTION      32792
 
 // Settings dialog fields
 #define IDC_ST              1000
@@ -37,6 +39,13 @@
 #define IDC_JPEG_Q          1007
 #define IDC_DUT_JPG         1008
 #define IDC_TIMER           1009
+
+// Connection dialog fields
+#define IDC_FTP_PORT        1010
+#define IDC_FTP_MODE        1011
+#define IDC_FTP_TLS         1012
+#define IDC_FTP_ATOMIC      1013
+#define IDC_FTP_TLS_INSECURE 1014
 
 #ifndef IDC_STATIC
 #define IDC_STATIC          (-1)
