@@ -10,6 +10,7 @@
 #include "auto_cycle.h"
 #include "capture_window.h"
 #include "event_log.h"
+#include "connection_dialog.h"
 #include "ftp_upload.h"
 #include "main_window.h"
 #include "menu_check.h"
@@ -34,6 +35,12 @@ void OnAbout(HWND window)
 void OnSettings(HWND window)
 {
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0) == IDOK)
+        LogEvent("設定を変更しました");
+}
+
+void OnConnectionSettings(HWND window)
+{
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc, 0) == IDOK)
         LogEvent("設定を変更しました");
 }
 
@@ -123,6 +130,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
     case IDM_OPEN_LOG:        OnOpenLog(); break;
     case IDM_AUTO_START:      OnAutoStartCommand(); break;
+    case IDM_CONNECTION:      OnConnectionSettings(window); break;
     default:                  return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
     }
     return 0;

@@ -10,6 +10,7 @@
 // Dialogs
 #define IDD_ABOUTBOX        103
 #define IDD_SETTINGS        129
+#define IDD_CONNECTION      130
 
 // Commands
 #define IDM_ABOUT           104
@@ -27,6 +28,7 @@
 #define IDM_OPEN_FOLDER     32781
 #define IDM_AUTO_START      32790
 #define IDM_OPEN_LOG        32791
+#define IDM_CONNECTION      32792
 
 // Settings dialog fields
 #define IDC_ST              1000
@@ -39,6 +41,13 @@
 #define IDC_JPEG_Q          1007
 #define IDC_DUT_JPG         1008
 #define IDC_TIMER           1009
+
+// Connection dialog fields
+#define IDC_FTP_PORT        1010
+#define IDC_FTP_MODE        1011
+#define IDC_FTP_TLS         1012
+#define IDC_FTP_ATOMIC      1013
+#define IDC_FTP_TLS_INSECURE 1014
 
 #ifndef IDC_STATIC
 #define IDC_STATIC          (-1)

@@ -13,7 +13,7 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
 packages=(
-  cmake ninja-build make pkg-config dpkg-dev
+  cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
   gcc-multilib
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
@@ -25,6 +25,7 @@ packages=(
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   python3 python3-pyftpdlib python3-pytest
+  vsftpd openssl
 )
 
 missing_packages() {
@@ -136,7 +137,44 @@ build_windows_deps() { # processor (i686 or x86_64)
   fi
 }
 
+# libcurl for the upload: static, FTP and FTPS, TLS through Windows' own Schannel (no
+# OpenSSL, zlib, libssh2 or LDAP to bundle). The other protocols are left out to keep the
+# build short (CI makes it from scratch), all but HTTP: Debian's patches call a helper of
+# http.c from the FTP code, so without it the library does not link. Our own patches
+# (scripts/patches) make active-mode FTPS work and the certificate check trustworthy.
+build_windows_curl() { # processor (i686 or x86_64)
+  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src off=() stamp
+  # Rebuilt when our patches (or this recipe's options) change.
+  stamp=$( (cat "$top"/scripts/patches/curl-*.patch; declare -f build_windows_curl) | sha256sum | cut -c1-16)
+  [ -f "$prefix/lib/libcurl.a" ] && [ "$(cat "$deps/build-curl-$cpu/.stamp" 2>/dev/null)" = "$stamp" ] && return 0
+  src=$(fetch_source curl)
+  local patch
+  for patch in "$top"/scripts/patches/curl-*.patch; do
+    if ! patch -d "$src" -p1 -R -f -s --dry-run < "$patch" >/dev/null 2>&1; then
+      log "patching curl: $(basename "$patch")"
+      patch -d "$src" -p1 -N -s < "$patch"
+    fi
+  done
+  for p in ALTSVC HSTS COOKIES DICT FILE GOPHER IMAP MQTT POP3 RTSP SMB SMTP TELNET TFTP LDAP LDAPS; do
+    off+=("-DCURL_DISABLE_$p=ON")
+  done
+  log "building libcurl for $cpu (static, FTP/FTPS, Schannel) from $src"
+  rm -rf "$deps/build-curl-$cpu"
+  cmake -S "$src" -B "$deps/build-curl-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
+    -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
+    -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DENABLE_UNIX_SOCKETS=OFF "${off[@]}" \
+    -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
+  cmake --build "$deps/build-curl-$cpu" >/dev/null
+  cmake --install "$deps/build-curl-$cpu" >/dev/null
+  echo "$stamp" > "$deps/build-curl-$cpu/.stamp"
+}
+
 build_windows_deps x86_64
 build_windows_deps i686
+build_windows_curl x86_64
+build_windows_curl i686
 
 log "ready"

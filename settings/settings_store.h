@@ -46,6 +46,12 @@ constexpr IntSetting autoUpload{"auto_upload", 0};  // the switches it starts wi
 constexpr IntSetting autoBackup{"auto_backup", 0};
 constexpr IntSetting keepFiles{"keep_files", 0};    // backups kept: the newest N, 0 = all
 constexpr IntSetting keepDays{"keep_days", 0};      // backups kept: of the last D days, 0 = all
+// The upload's connection; absent keys give a plain active-mode upload on port 21.
+constexpr IntSetting ftpPort{"ftp_port", 21};
+constexpr StringSetting ftpMode{"ftp_mode", "active"};
+constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
+constexpr StringSetting ftpTls{"ftp_tls", "none"};
+constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

@@ -1,5 +1,6 @@
 // What an upload sends and where, worked out from the settings without any window.
 #pragma once
+#include <cstdint>
 #include <string>
 
 // local_dir, one backslash, the file name: joined as they are, so "dir\" gives "dir\\name".
@@ -8,3 +9,40 @@ std::string LocalUploadPath(const std::string& localDir, const std::string& last
 std::string RemoteUploadName(const std::string& dutJpg, const std::string& lastSavedFileName);
 // The title shown while a transfer runs.
 std::string UploadTitle(const char* appTitle);
+
+// How the data connection is made: active (the server connects back), passive, or
+// passive first and active when passive fails.
+enum class FtpMode { active, passive, automatic };
+// TLS: none, AUTH TLS on the control port, or TLS from the first byte.
+enum class FtpTls { none, explicitTls, implicitTls };
+
+// The stored words; anything else is the plain default (active, no TLS).
+FtpMode ParseFtpMode(const std::string& text);
+FtpTls ParseFtpTls(const std::string& text);
+const char* FtpModeName(FtpMode mode);
+const char* FtpTlsName(FtpTls tls);
+
+constexpr int kDefaultFtpPort = 21;
+// Port text as typed: decimal digits only (blanks around allowed), 1 to 65535.
+bool ParseFtpPort(const std::string& text, int& port);
+// A stored port outside 1..65535 (a hand-edited file) falls back to the default.
+int UsableFtpPort(int32_t stored);
+
+// A server name that can go into a URL as it is: no blanks, control characters or URL
+// delimiters that would point the transfer somewhere else.
+bool UsableServerName(const std::string& server);
+// An argument of one FTP command: a line break would start a command of its own.
+bool UsableFtpArgument(const std::string& argument);
+// Every byte but the URL's unreserved ones as %XX, so that a remote name reaches the
+// server as its own bytes (code page 932 included).
+std::string UrlEscape(const std::string& text);
+// ftp:// (ftps:// for TLS from the first byte), host, port and the escaped remote name.
+std::string FtpUrl(FtpTls tls, const std::string& server, int port, const std::string& remoteName);
+
+// Where an atomic upload stores the file before renaming it onto its name: beside it,
+// under a name of its own that the next upload reuses, so nothing piles up.
+std::string AtomicTempName(const std::string& remoteName);
+
+// The local copy an upload sends, named after the program's folder: a second instance
+// elsewhere never touches this one's copy.
+std::string UploadCopyName(const std::string& startFolder);

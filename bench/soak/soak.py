@@ -1,5 +1,5 @@
 """Soak of the automatic mode: `timer` 1, an upload every cycle, for a given time, with the
-FTP server stopped and started again midway. Run by hand, never by CTest:
+FTP server stopped and started again midway (twice by default, --outages N). Run by hand, never by CTest:
 
     build/win64/bench/soak/run-soak.sh [--minutes 30] [--outage-minutes M] ...
     build/win32/bench/soak/run-soak.sh ...        (the i686 build, where it runs)
@@ -53,7 +53,7 @@ class Soak:
         self.server_root = os.path.join(self.work, "server")
         self.log = os.path.join(self.work, "ftp.log")
         os.makedirs(self.app_dir, exist_ok=True)
-        self.outage = None  # (stopped at, started again at)
+        self.outages = []  # [stopped at, started again at], one per outage
         self.samples = []
 
     def start_server(self):
@@ -95,20 +95,22 @@ class Soak:
             first = self.sample(probe, pid, "start")
 
             end = started + args.minutes * 60
-            stop_at = started + args.minutes * 60 * args.outage_at
-            restart_at = stop_at + args.outage_minutes * 60
+            # The first outage at --outage-at of the run, the others spread over the rest.
+            stops = [started + args.minutes * 60 * (args.outage_at + k * (1 - args.outage_at) / args.outages)
+                     for k in range(args.outages)]
             next_sample = time.monotonic() + args.sample_seconds
             titles_ok = True
             while time.monotonic() < end:
                 now = time.monotonic()
-                if server and now >= stop_at and self.outage is None:
+                done = len(self.outages)
+                if server and done < len(stops) and now >= stops[done]:
                     server.stop()
                     server = None
-                    self.outage = [time.time(), None]
+                    self.outages.append([time.time(), None])
                     print(f"{'':>8}  FTP server stopped", flush=True)
-                if server is None and now >= restart_at:
+                if server is None and now >= stops[done - 1] + args.outage_minutes * 60:
                     server = self.start_server()
-                    self.outage[1] = time.time()
+                    self.outages[-1][1] = time.time()
                     print(f"{'':>8}  FTP server started again", flush=True)
                 if not app.alive():
                     raise RuntimeError("pelmix.exe ended during the soak")
@@ -138,25 +140,25 @@ class Soak:
         names = self.cycles()
         stored = set(self.stored(names))
         failed = [n for n in names if n not in stored]
-        stop, restart = self.outage or (None, None)
+        restart = self.outages[-1][1] if self.outages else None
 
         def when(name):
             return os.path.getmtime(os.path.join(self.app_dir, name))
 
         def in_outage(name, edge=0.0):
-            return stop is not None and stop - edge <= when(name) <= (restart or float("inf")) + edge
+            return any(stop - edge <= when(name) <= (start or float("inf")) + edge for stop, start in self.outages)
 
         during = [n for n in names if in_outage(n)]
         after = [n for n in names if restart and when(n) > restart]
         failed_while_up = [n for n in failed if not in_outage(n, EDGE_SECONDS)]
         print()
-        print(f"run                  {seconds / 60:.1f} min, timer 1, outage "
-              f"{(restart - stop) if stop and restart else 0:.0f} s")
+        lengths = ", ".join(f"{(start or 0) - stop:.0f} s" for stop, start in self.outages)
+        print(f"run                  {seconds / 60:.1f} min, timer 1, outages {lengths}")
         print(f"cycles run           {len(names)}")
         print(f"pictures stored      {len(stored)}")
         print(f"failed uploads       {len(failed)} ({len(failed) - len(failed_while_up)} during the outage)")
         print(f"failed while up      {len(failed_while_up)} {failed_while_up[:10]}")
-        print(f"cycles in outage     {len(during)}; after it {len(after)}")
+        print(f"cycles in outages    {len(during)}; after the last {len(after)}")
         print(f"resources at start   {first}")
         print(f"resources at end     {last}")
         print(f"growth               GDI {last.gdi - first.gdi:+d}  USER {last.user - first.user:+d}  "
@@ -167,7 +169,7 @@ class Soak:
               f"after switching off: {title_after!r}; exit code {exit_code}")
         goals = {
             "every cycle while the server was up reached it": not failed_while_up,
-            "the mode carried on through the outage": bool(during) and bool(after),
+            "the mode carried on through the outages": bool(during) and bool(after),
             "GDI, USER and handle counts did not grow": (last.gdi <= first.gdi and last.user <= first.user
                                                          and last.handles <= first.handles),
         }
@@ -182,7 +184,8 @@ class Soak:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--minutes", type=float, default=30)
-    parser.add_argument("--outage-at", type=float, default=0.4, help="fraction of the run when the server stops")
+    parser.add_argument("--outage-at", type=float, default=0.4, help="fraction of the run when the server first stops")
+    parser.add_argument("--outages", type=int, default=2, help="how many times the server stops")
     parser.add_argument("--outage-minutes", type=float, default=None,
                         help="default: a tenth of the run, at least 15 s")
     parser.add_argument("--sample-seconds", type=float, default=60)

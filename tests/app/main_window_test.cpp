@@ -453,6 +453,14 @@ TEST_F(MainWindow, SettingsCommandOpensDialog129WithTheSettingsProcedure)
     EXPECT_EQ(g_recorder.settingsParam, 0);
 }
 
+TEST_F(MainWindow, ConnectionCommandOpensDialog130WithItsProcedure)
+{
+    Open();
+    g_recorder.Clear();
+    EXPECT_EQ(Command(IDM_CONNECTION), 0);
+    EXPECT_EQ(g_recorder.calls, (Calls{"connection"}));
+}
+
 INT_PTR RunAboutBox(UINT message, WPARAM wParam)
 {
     DialogHook hook(message, wParam);

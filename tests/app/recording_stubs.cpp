@@ -9,6 +9,7 @@
 #include "capture_window.h"
 #include "ftp_upload.h"
 #include "numbered_save.h"
+#include "connection_dialog.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
 
@@ -71,6 +72,15 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lP
     g_recorder.calls.push_back("settings");
     g_recorder.settingsOwner = GetWindow(dialog, GW_OWNER);
     g_recorder.settingsParam = lParam;
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+}
+
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    g_recorder.calls.push_back("connection");
     EndDialog(dialog, IDCANCEL);
     return TRUE;
 }

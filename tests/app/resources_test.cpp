@@ -146,6 +146,7 @@ TEST_F(PelmixResources, MenuBarHasEveryPopupItemAndSeparatorInOrder)
         {0, MF_POPUP, 0, L"ﾌｧｲﾙ(&F)"},
         {1, 0, 32771, L"画像設定"},
         {1, 0, 32775, L"ファイル/FTP設定"},
+        {1, 0, 32792, L"FTP接続設定 (ポート・TLS)"},
         {1, 0, 32781, L"画像保存フォルダを開く"},
         {1, 0, 32791, L"ログを開く"},
         {1, 0, 0, L""},

@@ -2,11 +2,13 @@
 // modally and used as a user would, with the real INI file behind it.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "connection_dialog.h"
 #include "resource.h"
 #include "settings_store.h"
 #include "settings_test_support.h"
@@ -378,4 +380,113 @@ TEST_F(SettingsDialogCancel, OtherCommandsLeaveTheDialogOpen)
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_FALSE(FileExists(kIni));
+}
+
+namespace {
+
+struct ConnectionShown {
+    std::string port;
+    LRESULT mode, tls;
+    UINT atomic, insecure;
+    bool operator==(const ConnectionShown& o) const
+    {
+        return port == o.port && mode == o.mode && tls == o.tls && atomic == o.atomic && insecure == o.insecure;
+    }
+};
+
+DialogStep CaptureConnection(ConnectionShown* shown)
+{
+    return [shown](HWND dialog) {
+        *shown = {FieldText(dialog, IDC_FTP_PORT), SendDlgItemMessageA(dialog, IDC_FTP_MODE, CB_GETCURSEL, 0, 0),
+                  SendDlgItemMessageA(dialog, IDC_FTP_TLS, CB_GETCURSEL, 0, 0),
+                  IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC), IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE)};
+    };
+}
+
+DialogStep Choose(int comboId, int index)
+{
+    return [comboId, index](HWND dialog) { SendDlgItemMessageA(dialog, comboId, CB_SETCURSEL, index, 0); };
+}
+
+BOOL CALLBACK FindOwnedBox(HWND window, LPARAM param)
+{
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (strcmp(className, "#32770") == 0 && GetWindow(window, GW_OWNER)) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+INT_PTR RunConnectionDialog(const std::vector<DialogStep>& steps)
+{
+    return RunDialog(IDD_CONNECTION, ConnectionDialogProc, steps);
+}
+
+}  // namespace
+
+using ConnectionDialog = IniFolderTest;
+
+TEST_F(ConnectionDialog, ShowsTheKeysAsTheUploadWouldUseThem)
+{
+    const struct {
+        const char* file;
+        ConnectionShown shown;
+    } rows[] = {
+        {nullptr, {"21", 0, 0, BST_UNCHECKED, BST_UNCHECKED}},
+        {"[SETTING]\r\nftp_port=990\r\nftp_mode=auto\r\nftp_tls=implicit\r\nftp_atomic=1\r\nftp_tls_insecure=1\r\n",
+         {"990", 2, 2, BST_CHECKED, BST_CHECKED}},
+        {"[SETTING]\r\nftp_port=2121\r\nftp_mode=passive\r\nftp_tls=explicit\r\n",
+         {"2121", 1, 1, BST_UNCHECKED, BST_UNCHECKED}},
+        // A hand-edited file the upload does not understand: shown as the upload falls back.
+        {"[SETTING]\r\nftp_port=70000\r\nftp_mode=pasv\r\nftp_tls=yes\r\n", {"21", 0, 0, BST_UNCHECKED, BST_UNCHECKED}},
+    };
+    for (const auto& row : rows) {
+        if (row.file)
+            WriteFileBytes(kIni, row.file);
+        ConnectionShown shown{};
+        EXPECT_EQ(RunConnectionDialog({CaptureConnection(&shown), Click(IDCANCEL)}), IDCANCEL);
+        EXPECT_TRUE(shown == row.shown) << (row.file ? row.file : "no file") << " shows port " << shown.port;
+    }
+}
+
+TEST_F(ConnectionDialog, OkWritesItsFiveKeysAndNoOther)
+{
+    WriteFileBytes(kIni, "[SETTING]\r\nserver=ftp.example\r\ntimer=30\r\n");
+    EXPECT_EQ(RunConnectionDialog({SetText(IDC_FTP_PORT, "2121"), Choose(IDC_FTP_MODE, 1), Choose(IDC_FTP_TLS, 1),
+                                   Click(IDC_FTP_ATOMIC), Click(IDOK)}),
+              IDOK);
+    EXPECT_EQ(ReadFileBytes(kIni),
+              "[SETTING]\r\nserver=ftp.example\r\ntimer=30\r\nftp_port=2121\r\nftp_mode=passive\r\n"
+              "ftp_atomic=1\r\nftp_tls=explicit\r\nftp_tls_insecure=0\r\n");
+    EXPECT_EQ(ReadSetting(Setting::ftpPort), 2121);
+    EXPECT_EQ(ReadSetting(Setting::ftpMode), "passive");
+}
+
+TEST_F(ConnectionDialog, ABadPortIsExplainedAndNothingIsWritten)
+{
+    const std::string before = "[SETTING]\r\nftp_port=21\r\n";
+    for (const char* bad : {"0", "65536", "", "99999999999"}) {
+        WriteFileBytes(kIni, before);
+        std::string boxTitle;
+        bool stayedOpen = false;
+        INT_PTR result = RunConnectionDialog(
+            {SetText(IDC_FTP_PORT, bad), Click(IDC_FTP_ATOMIC), Click(IDOK),
+             [&boxTitle](HWND) {
+                 HWND box = nullptr;
+                 EnumThreadWindows(GetCurrentThreadId(), FindOwnedBox, reinterpret_cast<LPARAM>(&box));
+                 if (!box)
+                     return;
+                 char title[64] = "";
+                 GetWindowTextA(box, title, sizeof(title));
+                 boxTitle = title;
+                 PostMessageA(box, WM_COMMAND, IDOK, 0);
+             },
+             [&stayedOpen](HWND dialog) { stayedOpen = IsWindowVisible(dialog) != FALSE; }, Click(IDCANCEL)});
+        EXPECT_EQ(boxTitle, "FTP接続設定") << "no message for port \"" << bad << "\"";
+        EXPECT_TRUE(stayedOpen) << bad;
+        EXPECT_EQ(result, IDCANCEL) << bad;
+        EXPECT_EQ(ReadFileBytes(kIni), before) << bad;
+    }
 }

@@ -146,12 +146,17 @@ void CALLBACK OnDriverTick(HWND, UINT, UINT_PTR, DWORD)
 
 INT_PTR RunSettingsDialog(const std::vector<DialogStep>& steps)
 {
+    return RunDialog(IDD_SETTINGS, SettingsDialogProc, steps);
+}
+
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps)
+{
     DialogSession session;
     session.steps = &steps;
     g_session = &session;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, OnDriverTick);
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
-                                     SettingsDialogProc, 0);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr,
+                                     procedure, 0);
     KillTimer(nullptr, timer);
     g_session = nullptr;
     // A tick that was already queued must not reach the next test's dialog.

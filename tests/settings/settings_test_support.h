@@ -42,6 +42,8 @@ using DialogStep = std::function<void(HWND dialog)>;
 // Opens dialog 129 modally with SettingsDialogProc and plays the steps. Returns the
 // dialog's result; 99 when the steps ran out and the dialog was still open.
 INT_PTR RunSettingsDialog(const std::vector<DialogStep>& steps);
+// The same for any dialog template of the program and its procedure.
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps);
 
 // What a user does, as the window messages the system would deliver.
 void TypeText(HWND control, const std::string& text);   // characters into a control

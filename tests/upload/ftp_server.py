@@ -1,13 +1,17 @@
 """A throw-away FTP server on a loopback address for the upload tests and the soak.
 
     ftp_server.py --address 127.0.0.41 --root DIR --log FILE [--user U --password P]
-                  [--lifetime SECONDS] [--silent | --hang-on-store]
+                  [--port 21] [--lifetime SECONDS] [--silent | --hang-on-store]
+                  [--passive] [--no-rename-over | --no-rename] [--drop-after BYTES]
 
-Prints "ready" once it listens on port 21, then writes every command it receives to
+Prints "ready" once it listens on its port (21 unless --port), then writes every command it receives to
 the log, one per line after the time it came ("<unix time> CWD photos", "... PORT
 127,0,0,1,...", "... STOR cam.jpg"), and "... RECEIVED <path>" for every file stored.
 Passive mode is refused (and, like every command, logged), so a test can tell that the
-client used an active data connection. With --silent it
+client used an active data connection; --passive allows it. --no-rename-over refuses an
+RNTO onto an existing file, as some servers do; --no-rename refuses every RNTO.
+--drop-after closes the control and the data connection once a STOR has brought that
+many bytes. With --silent it
 accepts connections and never says a word. With --hang-on-store it takes PORT and STOR
 ("150") but never opens the data connection, so a client waiting for it waits for ever.
 It stops by itself after --lifetime seconds.
@@ -21,11 +25,12 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-def make_handler(log_path, hang_on_store=False):
+def make_handler(log_path, hang_on_store=False, passive=False, no_rename_over=False, drop_after=0,
+                 no_rename=False):
     lock = threading.Lock()
 
     def write(line):
@@ -37,11 +42,20 @@ def make_handler(log_path, hang_on_store=False):
             write(f"{cmd} {arg}" if arg else cmd)
             super().pre_process_command(line, cmd, arg)
 
-        def ftp_PASV(self, line):
-            self.respond("502 Passive mode refused by this test server.")
+        if not passive:
+            def ftp_PASV(self, line):
+                self.respond("502 Passive mode refused by this test server.")
 
-        def ftp_EPSV(self, line):
-            self.respond("502 Passive mode refused by this test server.")
+            def ftp_EPSV(self, line):
+                self.respond("502 Passive mode refused by this test server.")
+
+        if no_rename_over or no_rename:
+            def ftp_RNTO(self, path):
+                if no_rename or os.path.exists(path):
+                    self._rnfr = None
+                    self.respond("550 Will not rename onto an existing file.")
+                    return None
+                return super().ftp_RNTO(path)
 
         if hang_on_store:
             def ftp_PORT(self, line):
@@ -59,18 +73,30 @@ def make_handler(log_path, hang_on_store=False):
         def on_incomplete_file_received(self, file):
             write("INCOMPLETE " + os.path.relpath(file, self.authorizer.get_home_dir(self.username)))
 
+    if drop_after:
+        class DroppingDTPHandler(DTPHandler):
+            def handle_read(self):
+                super().handle_read()
+                if self.tot_bytes_received >= drop_after and self.cmd_channel.connected:
+                    write("DROPPED")
+                    self.cmd_channel.close()
+
+            handle_read_event = handle_read
+
+        LoggingHandler.dtp_handler = DroppingDTPHandler
     return LoggingHandler
 
 
 def serve_ftp(args):
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    handler = make_handler(args.log, args.hang_on_store)
+    handler = make_handler(args.log, args.hang_on_store, args.passive, args.no_rename_over, args.drop_after,
+                           args.no_rename)
     handler.authorizer = authorizer
     handler.banner = "pelmix test server"
     handler.timeout = 30
     handler.auth_failed_timeout = 0.1
-    server = FTPServer((args.address, 21), handler)
+    server = FTPServer((args.address, args.port), handler)
     print("ready", flush=True)
     deadline = time.monotonic() + args.lifetime
     try:
@@ -83,7 +109,7 @@ def serve_ftp(args):
 def serve_silent(args):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind((args.address, 21))
+    listener.bind((args.address, args.port))
     listener.listen(16)
     listener.settimeout(0.2)
     print("ready", flush=True)
@@ -112,6 +138,11 @@ def main():
     parser.add_argument("--lifetime", type=float, default=120)
     parser.add_argument("--silent", action="store_true")
     parser.add_argument("--hang-on-store", action="store_true")
+    parser.add_argument("--port", type=int, default=21)
+    parser.add_argument("--passive", action="store_true")
+    parser.add_argument("--no-rename-over", action="store_true")
+    parser.add_argument("--no-rename", action="store_true")
+    parser.add_argument("--drop-after", type=int, default=0)
     args = parser.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
     if not args.address.startswith("127."):

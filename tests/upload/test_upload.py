@@ -3,6 +3,7 @@
 The frame comes from a BMP file, so a test can change the picture and see on screen
 whether the preview runs again after an upload.
 """
+import contextlib
 import threading
 import time
 
@@ -10,17 +11,19 @@ import pytest
 
 from pelmix_e2e import WM_COMMAND, Probe, wait_until
 from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
-                            FtpServer, countdown_title, free_address, make_bmp, pictures, read,
-                            screen_has_colour, server_settings)
+                            FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
+                            make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
 SILENT = free_address(43)   # accepts and never answers
+OTHER = free_address(47)    # a server of the test's own kind
+TLS_ADDRESS = free_address(48)  # vsftpd with TLS
 MAGENTA = (255, 0, 255)
 CYAN = (0, 255, 255)
 TIMER = 30
-# Connecting is given 15 s; far longer than that means the window froze.
-ANSWER_LIMIT = 45
+# Every upload ends within 30 s, however the server behaves; more means the window froze.
+ANSWER_LIMIT = 40
 
 
 @pytest.fixture
@@ -83,6 +86,9 @@ class TestStoredFile:
         assert "STOR " + name in server.commands()
         assert_active_mode(server)
         assert app.title() == APP_TITLE
+        # The conversation servers have always seen, plus the login folder question and a
+        # goodbye; PORT and TYPE may come in either order.
+        assert server.verbs() == ["USER", "PASS", "PWD", "CWD", "PORT", "TYPE", "STOR", "RECEIVED", "QUIT"]
 
     def test_dut_jpg_names_every_upload_the_same(self, launch, server):
         (server.root_path / "photos").mkdir()
@@ -129,12 +135,137 @@ class TestStoredFile:
         assert set(titles) <= {APP_TITLE, UPLOAD_TITLE}
 
 
+# Each case: the test server's options and the settings beside server, id, pass and dir.
+CONNECTIONS = {
+    "passive": ({"passive": True}, {"ftp_mode": "passive"}, ["EPSV"], ["PORT", "EPRT"]),
+    "auto_on_a_server_without_passive": ({}, {"ftp_mode": "auto"}, ["EPSV", "PORT"], []),
+    "other_port": ({"port": 2121}, {"ftp_port": 2121}, ["PORT"], ["EPSV", "PASV"]),
+    "atomic": ({}, {"ftp_atomic": 1, "dut_jpg": "cam.jpg"}, ["RNFR", "RNTO"], ["DELE"]),
+    "atomic_where_rename_over_is_refused": ({"no_rename_over": True}, {"ftp_atomic": 1, "dut_jpg": "cam.jpg"},
+                                            ["RNFR", "DELE", "RNTO"], []),
+}
+
+
+@pytest.mark.parametrize("case", list(CONNECTIONS))
+def test_each_connection_setting_stores_the_same_bytes_twice(case, tmp_path, launch):
+    options, settings, present, absent = CONNECTIONS[case]
+    ftp = FtpServer(OTHER, tmp_path / "other", tmp_path / "other.log", **options)
+    try:
+        (ftp.root_path / "photos").mkdir()
+        app = launch(**server_settings(OTHER, dir="photos", **settings))
+        names = []
+        # The second picture replaces the first where both have one remote name.
+        for colour in (MAGENTA, CYAN):
+            make_bmp(app.folder_path / "frame.bmp", 160, 120, colour)
+            names.append(save_jpeg(app))
+            app.command(UPLOAD)
+            remote = settings.get("dut_jpg") or names[-1]
+            assert read(ftp.root_path / "photos" / remote) == read(app.folder_path / names[-1])
+        expected = ["photos/cam.jpg"] if "dut_jpg" in settings else ["photos/" + n for n in names]
+        assert ftp.stored_files() == expected  # no temporary file left behind
+        verbs = ftp.verbs()
+        assert [v for v in present if v not in verbs] == []
+        assert [v for v in absent if v in verbs] == []
+        assert app.title() == APP_TITLE
+    finally:
+        ftp.stop()
+
+
+def test_an_atomic_replace_never_shows_a_reader_part_of_a_picture(tmp_path, launch):
+    """A reader polls the final name on the server while three big BMPs replace each other."""
+    ftp = FtpServer(OTHER, tmp_path / "other", tmp_path / "other.log")
+    final = ftp.root_path / "cam.bmp"
+    done = threading.Event()
+    reads, partial = [], []
+
+    def poll():
+        while not done.is_set():
+            try:
+                data = final.read_bytes()
+            except FileNotFoundError:
+                continue
+            reads.append(len(data))
+            # A whole BMP is as long as its header says.
+            if len(data) < 6 or int.from_bytes(data[2:6], "little") != len(data):
+                partial.append(len(data))
+
+    reader = threading.Thread(target=poll, daemon=True)
+    try:
+        app = launch(**server_settings(OTHER, dut_jpg="cam.bmp", ftp_atomic=1))
+        reader.start()
+        for colour in (MAGENTA, CYAN, (255, 255, 0)):
+            make_bmp(app.folder_path / "frame.bmp", 640, 480, colour)
+            before = set(pictures(app.folder_path, ".bmp"))
+            app.send(WM_KEYDOWN, VK_SPACE)
+            (saved,) = set(pictures(app.folder_path, ".bmp")) - before
+            app.command(UPLOAD)
+            assert read(final) == read(app.folder_path / saved)
+    finally:
+        done.set()
+        if reader.is_alive():
+            reader.join(timeout=10)
+        ftp.stop()
+    assert reads, "the reader never saw the file"
+    assert partial == []
+    assert ftp.stored_files() == ["cam.bmp"]
+
+
+# Each case: ftp_tls, ftp_mode, the server's certificate, whether the test CA is trusted,
+# ftp_tls_insecure, and whether the picture may arrive.
+TLS_CASES = {
+    "explicit_passive": ("explicit", "passive", "good", True, 0, True),
+    "explicit_active": ("explicit", "active", "good", True, 0, True),
+    "implicit_passive": ("implicit", "passive", "good", True, 0, True),
+    "self_signed_refused": ("explicit", "passive", "self", False, 0, False),
+    "untrusted_ca_refused": ("implicit", "passive", "good", False, 0, False),
+    "other_name_refused": ("explicit", "passive", "other_name", True, 0, False),
+    "self_signed_taken_when_insecure": ("explicit", "auto", "self", False, 1, True),
+}
+
+
+@pytest.fixture(scope="module")
+def certificates(tmp_path_factory):
+    return make_certificates(tmp_path_factory.mktemp("certificates"), TLS_ADDRESS)
+
+
+@pytest.mark.parametrize("case", list(TLS_CASES))
+def test_tls_sends_the_password_only_to_a_server_whose_certificate_verifies(case, tmp_path, launch, certificates,
+                                                                           probe):
+    tls, mode, certificate, trusted, insecure, arrives = TLS_CASES[case]
+    port = free_port(TLS_ADDRESS)
+    ftps = FtpsServer(TLS_ADDRESS, port, tmp_path / "ftps", certificates / (certificate + ".pem"),
+                      implicit=tls == "implicit")
+    try:
+        with TrustedCa(certificates / "ca.pem") if trusted else contextlib.nullcontext():
+            app = launch(server=TLS_ADDRESS, id="anonymous", **{"pass": "secret"}, dir="", dut_jpg="",
+                         local_dir=".", ftp_port=port, ftp_tls=tls, ftp_mode=mode, ftp_tls_insecure=insecure)
+            name = save_jpeg(app)
+            _, answered = upload_and_watch(app, probe)
+        assert answered
+        commands = ftps.commands()
+        if arrives:
+            assert ftps.stored_files() == [name]
+            assert read(ftps.root_path / name) == read(app.folder_path / name)
+            assert commands[0] == ("AUTH TLS" if tls == "explicit" else "USER anonymous")
+            assert "PROT P" in commands  # the picture went encrypted too
+        else:
+            assert ftps.stored_files() == []
+            assert [c for c in commands if c.split(" ")[0] in ("USER", "PASS")] == []
+        assert app.title() == APP_TITLE
+    finally:
+        ftps.stop()
+
+
 FAILURES = {
     "before_any_save": dict(save=False, settings=server_settings(ADDRESS)),
     "wrong_password": dict(save=True, settings=server_settings(ADDRESS, **{"pass": "wrong"})),
     "empty_server": dict(save=True, settings=server_settings("")),
     "server_not_there": dict(save=True, settings=server_settings(NOBODY)),
     "silent_server": dict(save=True, settings=server_settings(SILENT)),
+    # Faults of a server of the test's own (OTHER), each with the temporary name in play.
+    "hung_store": dict(save=True, other={"hang_on_store": True}, settings=server_settings(OTHER, ftp_atomic=1)),
+    "dropped_mid_transfer": dict(save=True, other={"drop_after": 256}, settings=server_settings(OTHER, ftp_atomic=1)),
+    "refused_rename": dict(save=True, other={"no_rename": True}, settings=server_settings(OTHER, ftp_atomic=1)),
 }
 
 
@@ -143,6 +274,8 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
         case, tmp_path, launch, server, probe):
     silent = FtpServer(SILENT, tmp_path / "silent", tmp_path / "silent.log", silent=True) \
         if case == "silent_server" else None
+    other = FtpServer(OTHER, tmp_path / "other", tmp_path / "other.log", **FAILURES[case]["other"]) \
+        if "other" in FAILURES[case] else None
     try:
         app = launch(**FAILURES[case]["settings"])
         if FAILURES[case]["save"]:
@@ -157,6 +290,9 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
         if silent:
             assert "ACCEPTED" in silent.commands()
             assert UPLOAD_TITLE in titles
+        if other:
+            assert "STOR" in other.verbs()
+            assert other.stored_files() == [], "a whole or partial file was left"
         assert app.title() == APP_TITLE
         assert probe.ask("owned", app.hwnd) == ""  # no message box
         # The preview runs again: a new frame reaches the screen.
@@ -171,3 +307,5 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
     finally:
         if silent:
             silent.stop()
+        if other:
+            other.stop()

@@ -5,51 +5,46 @@
 
 namespace {
 
-bool InternetHandleOpen(HINTERNET handle)
-{
-    DWORD type = 0, size = sizeof(type);
-    return InternetQueryOptionA(handle, INTERNET_OPTION_HANDLE_TYPE, &type, &size) != FALSE;
-}
-
 bool KernelHandleOpen(HANDLE handle)
 {
     DWORD flags = 0;
     return GetHandleInformation(handle, &flags) != FALSE;
 }
 
-HINTERNET OpenRoot() { return InternetOpenA("Pelmix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0); }
-
 }  // namespace
 
-TEST(InternetHandle, ClosesItsHandleWhenItGoes)
+TEST(KernelHandle, AFailedOpenIsEmpty)
 {
-    HINTERNET raw = OpenRoot();
-    ASSERT_TRUE(raw);
-    ASSERT_TRUE(InternetHandleOpen(raw));
-    {
-        InternetHandle handle(raw);
-        EXPECT_TRUE(handle);
-        EXPECT_EQ(handle.get(), raw);
+    // CreateFileA fails with INVALID_HANDLE_VALUE, not null: neither may be closed.
+    KernelHandle failed(CreateFileA("no such file.jpg", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(failed.get(), nullptr);
+    KernelHandle none(nullptr);
+    EXPECT_FALSE(none);
+}
+
+TEST(CurlCommands, KeepsTheCommandsInTheirOrder)
+{
+    CurlCommands commands;
+    EXPECT_EQ(commands.get(), nullptr);
+    ASSERT_TRUE(commands.Add("*CWD photos"));
+    ASSERT_TRUE(commands.Add("RNFR cam.jpg.pelmix-part"));
+    ASSERT_TRUE(commands.Add("RNTO cam.jpg"));
+    const char* expected[] = {"*CWD photos", "RNFR cam.jpg.pelmix-part", "RNTO cam.jpg"};
+    const curl_slist* item = commands.get();
+    for (const char* command : expected) {
+        ASSERT_NE(item, nullptr);
+        EXPECT_STREQ(item->data, command);
+        item = item->next;
     }
-    EXPECT_FALSE(InternetHandleOpen(raw));
+    EXPECT_EQ(item, nullptr);
 }
 
-TEST(InternetHandle, CloseEarlyClosesOnceAndEmptiesTheWrapper)
+TEST(CurlTransfer, MakesAHandleThatTakesOptions)
 {
-    HINTERNET raw = OpenRoot();
-    ASSERT_TRUE(raw);
-    InternetHandle handle(raw);
-    handle.Close();
-    EXPECT_FALSE(handle);
-    EXPECT_EQ(handle.get(), nullptr);
-    EXPECT_FALSE(InternetHandleOpen(raw));
-    handle.Close();  // nothing left to close
-}
-
-TEST(InternetHandle, ANullHandleIsFalse)
-{
-    InternetHandle handle(nullptr);
-    EXPECT_FALSE(handle);
+    CurlTransfer transfer;
+    ASSERT_TRUE(transfer);
+    EXPECT_EQ(curl_easy_setopt(transfer.get(), CURLOPT_URL, "ftp://127.0.0.1:21/cam.jpg"), CURLE_OK);
 }
 
 TEST(KernelHandle, ClosesItsHandleWhenItGoes)

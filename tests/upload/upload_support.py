@@ -1,9 +1,11 @@
 """Helpers shared by the upload and automatic-mode tests and the soak: the FTP server
 process, the settings file and the picture files."""
+import hashlib
 import os
 import pathlib
 import random
 import socket
+import struct
 import subprocess
 import time
 
@@ -68,7 +70,8 @@ def free_address(second_octet):
 class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
-    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False):
+    def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False,
+                 port=21, passive=False, no_rename_over=False, no_rename=False, drop_after=0):
         self.address, self.root, self.log = address, str(root), str(log)
         self.root_path = pathlib.Path(self.root)
         os.makedirs(self.root, exist_ok=True)
@@ -79,6 +82,13 @@ class FtpServer:
             command.append("--silent")
         if hang_on_store:
             command.append("--hang-on-store")
+        if passive:
+            command.append("--passive")
+        if no_rename_over:
+            command.append("--no-rename-over")
+        if no_rename:
+            command.append("--no-rename")
+        command += ["--port", str(port), "--drop-after", str(drop_after)]
         self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline()
         if line.strip() != "ready":
@@ -185,3 +195,125 @@ def screen_has_colour(rgb, tmpdir):
                          capture_output=True, text=True, timeout=30).stdout
     return float(out or 0) > 0
 
+
+
+def openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=str(cwd), check=True, capture_output=True, timeout=60)
+
+
+def make_certificates(folder, address):
+    """In the folder: a test CA (ca.pem); good.pem, signed by it for the address (IP
+    subjectAltName); other_name.pem, signed by it for another address; self.pem, signed
+    by itself. Each with its key, <name>.key."""
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Pelmix test CA", cwd=folder)
+    for name, ip in (("good", address), ("other_name", "127.1.2.3")):
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
+                "-subj", "/CN=" + ip, cwd=folder)
+        (folder / (name + ".ext")).write_text(
+            "subjectAltName=IP:%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n" % ip)
+        openssl("x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+                "-out", name + ".pem", "-days", "2", "-extfile", name + ".ext", cwd=folder)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "self.key", "-out", "self.pem",
+            "-days", "2", "-subj", "/CN=" + address, "-addext", "subjectAltName=IP:" + address, cwd=folder)
+    return folder
+
+
+class TrustedCa:
+    """The test CA in the current user's root store of the Wine prefix, for the length
+    of a with block: Wine keeps that store in the registry, one key per certificate."""
+
+    def __init__(self, pem_path):
+        der = subprocess.run(["openssl", "x509", "-in", str(pem_path), "-outform", "DER"],
+                             check=True, capture_output=True, timeout=30).stdout
+        # One serialized property: the certificate itself (id 32, X.509 encoding).
+        self.blob = struct.pack("<III", 32, 1, len(der)) + der
+        self.key = "HKCU\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\" + \
+            hashlib.sha1(der).hexdigest().upper()
+
+    def __enter__(self):
+        subprocess.run(["wine", "reg", "add", self.key, "/v", "Blob", "/t", "REG_BINARY", "/d", self.blob.hex(),
+                        "/f"], check=True, capture_output=True, timeout=60)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["wine", "reg", "delete", self.key, "/f"], capture_output=True, timeout=60)
+
+
+class FtpsServer:
+    """vsftpd in the foreground on a loopback address and port, from a configuration of
+    its own: anonymous uploads into root/ (any password), TLS required with the given
+    certificate, explicit (AUTH TLS) or implicit. Its protocol log tells what came."""
+
+    def __init__(self, address, port, folder, certificate, implicit=False, lifetime=120):
+        folder = pathlib.Path(folder)
+        self.root_path = folder / "root"
+        (folder / "empty").mkdir(parents=True, exist_ok=True)
+        self.root_path.mkdir(parents=True, exist_ok=True)
+        os.chmod(str(self.root_path), 0o777)
+        self.log = folder / "vsftpd.log"
+        certificate = pathlib.Path(certificate)
+        settings = {
+            "listen": "YES", "listen_address": address, "listen_port": port, "background": "NO",
+            "anonymous_enable": "YES", "local_enable": "NO", "write_enable": "YES",
+            "anon_upload_enable": "YES", "anon_other_write_enable": "YES", "anon_umask": "022",
+            "anon_root": self.root_path, "run_as_launching_user": "YES", "seccomp_sandbox": "NO",
+            "secure_chroot_dir": folder / "empty", "pasv_enable": "YES", "pasv_address": address,
+            "connect_from_port_20": "NO", "ssl_enable": "YES", "allow_anon_ssl": "YES",
+            "force_anon_logins_ssl": "YES", "force_anon_data_ssl": "YES", "require_ssl_reuse": "NO",
+            "implicit_ssl": "YES" if implicit else "NO", "ssl_ciphers": "HIGH",
+            "rsa_cert_file": certificate, "rsa_private_key_file": certificate.with_suffix(".key"),
+            "log_ftp_protocol": "YES", "xferlog_enable": "YES", "xferlog_std_format": "NO",
+            "vsftpd_log_file": self.log, "idle_session_timeout": 60, "data_connection_timeout": 30,
+        }
+        config = folder / "vsftpd.conf"
+        config.write_text("".join("%s=%s\n" % item for item in settings.items()))
+        self.proc = subprocess.Popen(["/usr/sbin/vsftpd", str(config)], stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, text=True)
+        self.deadline = time.monotonic() + lifetime
+        for _ in range(100):
+            try:
+                socket.create_connection((address, port), timeout=1).close()
+                return
+            except OSError:
+                if self.proc.poll() is not None:
+                    raise RuntimeError("vsftpd did not start: " + self.proc.stdout.read())
+                time.sleep(0.1)
+        self.stop()
+        raise RuntimeError("vsftpd does not listen")
+
+    def commands(self):
+        """Every command the clients sent, as vsftpd logged it ("PASS <password>" hides it)."""
+        if not self.log.exists():
+            return []
+        found = []
+        for line in self.log.read_text(errors="replace").splitlines():
+            _, marker, rest = line.partition('FTP command: Client "')
+            if marker:
+                found.append(rest.split('", "', 1)[-1].rstrip('"'))
+        return found
+
+    def stored_files(self):
+        return sorted(str(p.relative_to(self.root_path)) for p in self.root_path.rglob("*") if p.is_file())
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.proc.stdout.close()
+
+
+def free_port(address):
+    """A port on the address that nothing listens on."""
+    probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    try:
+        probe.bind((address, 0))
+        return probe.getsockname()[1]
+    finally:
+        probe.close()

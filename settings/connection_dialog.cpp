@@ -1,0 +1,83 @@
+// The connection dialog: shows the five connection keys as the upload would use them
+// and, on OK, writes those five and nothing else. A port outside 1..65535 is refused
+// with a message, and then nothing is written.
+#include "connection_dialog.h"
+
+#include "resource.h"
+#include "settings_store.h"
+#include "upload_core.h"
+
+namespace {
+
+// In the order of the enums: the selection index is the value.
+const char* const kModeTexts[] = {"アクティブ", "パッシブ", "自動 (パッシブ、だめならアクティブ)"};
+const char* const kTlsTexts[] = {"なし", "明示的 (AUTH TLS)", "暗黙的 (最初からTLS、普通はポート990)"};
+
+void FillChoices(HWND dialog, int controlId, const char* const* texts, int count, int selected)
+{
+    for (int i = 0; i < count; ++i)
+        SendDlgItemMessageA(dialog, controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(texts[i]));
+    SendDlgItemMessageA(dialog, controlId, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+int Choice(HWND dialog, int controlId)
+{
+    const LRESULT selected = SendDlgItemMessageA(dialog, controlId, CB_GETCURSEL, 0, 0);
+    return selected < 0 ? 0 : static_cast<int>(selected);
+}
+
+INT_PTR OnInitDialog(HWND dialog)
+{
+    SetDlgItemInt(dialog, IDC_FTP_PORT, static_cast<UINT>(UsableFtpPort(ReadSetting(Setting::ftpPort))), FALSE);
+    FillChoices(dialog, IDC_FTP_MODE, kModeTexts, 3, static_cast<int>(ParseFtpMode(ReadSetting(Setting::ftpMode))));
+    FillChoices(dialog, IDC_FTP_TLS, kTlsTexts, 3, static_cast<int>(ParseFtpTls(ReadSetting(Setting::ftpTls))));
+    CheckDlgButton(dialog, IDC_FTP_ATOMIC, ReadSetting(Setting::ftpAtomic) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_FTP_TLS_INSECURE, ReadSetting(Setting::ftpTlsInsecure) ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
+}
+
+INT_PTR OnOk(HWND dialog)
+{
+    char text[32] = {};
+    GetDlgItemTextA(dialog, IDC_FTP_PORT, text, sizeof(text));
+    int port = 0;
+    if (!ParseFtpPort(text, port)) {
+        MessageBoxA(dialog, "ポート番号は 1 から 65535 までの数で入れてください。\n設定は保存していません。",
+                    "FTP接続設定", MB_OK | MB_ICONWARNING);
+        SetFocus(GetDlgItem(dialog, IDC_FTP_PORT));
+        SendDlgItemMessageA(dialog, IDC_FTP_PORT, EM_SETSEL, 0, -1);
+        return TRUE;
+    }
+    g_settings.SelectKey(Setting::ftpPort.key).WriteInt(port);
+    g_settings.SelectKey(Setting::ftpMode.key).WriteString(FtpModeName(static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE))));
+    g_settings.SelectKey(Setting::ftpAtomic.key).WriteInt(IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED);
+    g_settings.SelectKey(Setting::ftpTls.key).WriteString(FtpTlsName(static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS))));
+    g_settings.SelectKey(Setting::ftpTlsInsecure.key)
+        .WriteInt(IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED);
+    EndDialog(dialog, IDOK);
+    return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    // Nothing may unwind through the system's frames (only running out of memory throws).
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            return OnInitDialog(dialog);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDOK:
+                return OnOk(dialog);
+            case IDCANCEL:
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            }
+            break;
+        }
+    } catch (...) {
+    }
+    return FALSE;
+}
