@@ -14,7 +14,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export PELMIX_BUILD=${PELMIX_BUILD:-$top/build}
 build=$PELMIX_BUILD
-deps=${PELMIX_DEPS:-$build/deps}
+deps=${PELMIX_DEPS:-/var/cache/pelmix/deps}  # as scripts/setup.sh keeps them
 jobs=${PELMIX_JOBS:-$(nproc)}
 trees=("$@")
 [ ${#trees[@]} -gt 0 ] || trees=(win64 win32 native asan)

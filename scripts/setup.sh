@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs everything Pelmix needs to build, run and test, from Debian packages only.
 # Safe to run again: installed packages are skipped, and the Windows libraries (x86-64 and
-# i686) are built once and cached under the build folder.
+# i686) are built once per machine and kept in /var/cache/pelmix/deps, where every checkout
+# (a fresh clone, CI) finds them: building them takes minutes. PELMIX_DEPS puts them elsewhere.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELMIX_BUILD:-$top/build}
-deps=${PELMIX_DEPS:-$build/deps}
+deps=${PELMIX_DEPS:-/var/cache/pelmix/deps}
 mkdir -p "$deps"
+# Two checkouts set up at once must not build into the same folder together.
+exec 9>"$deps/.lock"
+flock 9
 
 log() { printf '[setup] %s\n' "$*" >&2; }
 
@@ -110,7 +114,7 @@ fetch_source() { # name -> unpacked folder on stdout
 }
 
 # libjpeg-turbo (static, SIMD required) and GoogleTest for each Windows architecture,
-# in build/deps/<processor>.
+# in <deps>/<processor>.
 build_windows_deps() { # processor (i686 or x86_64)
   local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src
   if [ ! -f "$prefix/lib/libjpeg.a" ] || [ ! -f "$prefix/bin/cjpeg.exe" ]; then

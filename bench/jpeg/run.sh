@@ -5,7 +5,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${PELMIX_BUILD:-$top/build}
-deps=${PELMIX_DEPS:-$build/deps}
+deps=${PELMIX_DEPS:-/var/cache/pelmix/deps}
 arches=${PELMIX_ARCHES:-$(cat "$build/arches.txt" 2>/dev/null || echo win64)}
 runs=${1:-11}
 work=$(mktemp -d)
