@@ -108,7 +108,7 @@ class Soak:
                     server = None
                     self.outages.append([time.time(), None])
                     print(f"{'':>8}  FTP server stopped", flush=True)
-                if server is None and now >= stops[done - 1] + args.outage_minutes * 60:
+                if server is None and now >= stops[len(self.outages) - 1] + args.outage_minutes * 60:
                     server = self.start_server()
                     self.outages[-1][1] = time.time()
                     print(f"{'':>8}  FTP server started again", flush=True)
