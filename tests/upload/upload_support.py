@@ -67,6 +67,18 @@ def free_address(second_octet):
     raise RuntimeError("no free loopback address")
 
 
+def end_process(proc):
+    """Terminates a server process (killing it if it will not go) and closes its output."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    proc.stdout.close()
+
+
 class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
@@ -127,14 +139,7 @@ class FtpServer:
         return sorted(found)
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.proc.stdout.close()
+        end_process(self.proc)
         self.proc.stderr.close()
 
 
@@ -299,14 +304,7 @@ class FtpsServer:
         return sorted(str(p.relative_to(self.root_path)) for p in self.root_path.rglob("*") if p.is_file())
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.proc.stdout.close()
+        end_process(self.proc)
 
 
 def free_port(address):

@@ -208,16 +208,22 @@ static mode_t mode_argument(int flags, va_list args)
     return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
 }
 
+/* The device, or the libc function of that name for every other path. */
+static int open_as(const char *real_name, const char *path, int flags, mode_t mode)
+{
+    if (is_device(path))
+        return open_device(flags);
+    int (*real)(const char *, int, ...) = next_symbol(real_name);
+    return real(path, flags, mode);
+}
+
 int open(const char *path, int flags, ...)
 {
     va_list args;
     va_start(args, flags);
     mode_t mode = mode_argument(flags, args);
     va_end(args);
-    if (is_device(path))
-        return open_device(flags);
-    int (*real)(const char *, int, ...) = next_symbol(REAL_OPEN);
-    return real(path, flags, mode);
+    return open_as(REAL_OPEN, path, flags, mode);
 }
 
 #if defined(__x86_64__)
@@ -227,10 +233,7 @@ int open64(const char *path, int flags, ...)
     va_start(args, flags);
     mode_t mode = mode_argument(flags, args);
     va_end(args);
-    if (is_device(path))
-        return open_device(flags);
-    int (*real)(const char *, int, ...) = next_symbol("open64");
-    return real(path, flags, mode);
+    return open_as("open64", path, flags, mode);
 }
 #endif
 
