@@ -20,8 +20,8 @@ public:
     }
 };
 
-// Read afresh at every request, so that other programs (a snapshot tool, a script,
-// a test) can feed Pelmix by rewriting the file. Such a file is often caught half
+// Looked at afresh at every request, so that other programs (a snapshot tool, a
+// script, a test) can feed Pelmix by rewriting the file. Such a file is often caught half
 // written, so a frame is handed out only when it is whole.
 class FrameFileSource : public VideoSource {
 public:
@@ -36,19 +36,71 @@ public:
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             if (attempt > 0)
                 Sleep(kPauseMs);
-            if (ReadWholeFrame(bmp))
+            if (CurrentFrame(bmp))
                 return true;
         }
         return false;
     }
 
-    bool GrabPreviewFrame(std::vector<uint8_t>& bmp) override { return ReadWholeFrame(bmp); }
+    bool GrabPreviewFrame(std::vector<uint8_t>& bmp) override { return CurrentFrame(bmp); }
 
 private:
+    // What tells one state of the file from another without reading it.
+    struct FileStamp {
+        uint64_t size = 0;
+        FILETIME created = {};
+        FILETIME written = {};
+        bool operator==(const FileStamp& other) const
+        {
+            return size == other.size && CompareFileTime(&created, &other.created) == 0 &&
+                   CompareFileTime(&written, &other.written) == 0;
+        }
+    };
+
+    // A file that stands still is not read again at every preview tick and save: the
+    // frame read last is handed out while the file's length and times stay as they were
+    // then. Only a file that had not been written for a while when it was read is kept
+    // so: a writer could change it again within one tick of a coarse clock (FAT keeps
+    // write times to 2 s), leaving the same stamp on other bytes.
+    bool CurrentFrame(std::vector<uint8_t>& bytes)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &data))
+            return false;
+        FileStamp now;
+        now.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        now.created = data.ftCreationTime;
+        now.written = data.ftLastWriteTime;
+        if (!still_.empty() && now == stillStamp_) {
+            bytes.assign(still_.begin(), still_.end());
+            return true;
+        }
+        FileStamp read;
+        if (!ReadWholeFrame(bytes, read))
+            return false;
+        if (StoodStill(read)) {
+            still_.assign(bytes.begin(), bytes.end());
+            stillStamp_ = read;
+        } else {
+            still_.clear();
+        }
+        return true;
+    }
+
+    static bool StoodStill(const FileStamp& stamp)
+    {
+        const uint64_t kStillFor = 3 * 10000000ull;  // in the 100-ns units of FILETIME
+        FILETIME clock;
+        GetSystemTimeAsFileTime(&clock);
+        const uint64_t now = (uint64_t{clock.dwHighDateTime} << 32) | clock.dwLowDateTime;
+        const uint64_t written = (uint64_t{stamp.written.dwHighDateTime} << 32) | stamp.written.dwLowDateTime;
+        return written <= now && now - written >= kStillFor;
+    }
+
     // The file in one read, taken only when its length and write time were the same
     // before and after, it did not grow meanwhile, and it is a BMP holding every
     // pixel row its header claims.
-    bool ReadWholeFrame(std::vector<uint8_t>& bytes) const
+    bool ReadWholeFrame(std::vector<uint8_t>& bytes, FileStamp& stamp) const
     {
         const uint64_t kLargestFrame = 256 << 20;
         HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -68,12 +120,17 @@ private:
                     after.nFileSizeHigh == 0 &&
                     CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime) == 0;
             bytes.resize(size);
+            stamp.size = size;
+            stamp.created = before.ftCreationTime;
+            stamp.written = before.ftLastWriteTime;
         }
         CloseHandle(file);
         BmpView view;
         return whole && ViewBmp(bytes.data(), bytes.size(), view);
     }
 
+    std::vector<uint8_t> still_;  // the last frame read from a file that stood still
+    FileStamp stillStamp_;
     std::string path_;
 };
 

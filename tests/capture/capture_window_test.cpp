@@ -123,20 +123,43 @@ TEST_F(CaptureWindowTest, BrokenFrameFileIsNoFrameAndWritesNothing)
     }
 }
 
-TEST_F(CaptureWindowTest, FrameFileIsReadAfreshAtEveryRequest)
+// A file that has stood still may be handed out again unread, but every rewrite of
+// it, of the same length, is seen: whether written now or dated back (as a copy
+// that keeps its times is).
+TEST_F(CaptureWindowTest, FrameFileIsReadAfreshAtEveryChange)
 {
+    const auto backdate = [](const char* path, int seconds) {
+        HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILETIME time;
+        GetSystemTimeAsFileTime(&time);
+        ULARGE_INTEGER value = {{time.dwLowDateTime, time.dwHighDateTime}};
+        value.QuadPart -= seconds * 10000000ull;
+        time = {value.LowPart, value.HighPart};
+        const bool set = SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+        return set;
+    };
+    const int ages[][2] = {{0, 0}, {10, 0}, {10, 20}};  // seconds the first and second file are dated back
     ConnectFrameFile();
     std::vector<uint8_t> first = MakeFrame(FrameKind::Rgb24, 8, 8, 10, 10, 10);
     std::vector<uint8_t> second = MakeFrame(FrameKind::Rgb24, 8, 8, 90, 90, 90);
     std::vector<uint8_t> written;
-    ASSERT_TRUE(WriteBytes("frame.bmp", first));
-    SaveDib(windows.capture(), "a.bmp");
-    ASSERT_TRUE(WriteBytes("frame.bmp", second));
-    SaveDib(windows.capture(), "b.bmp");
-    ASSERT_TRUE(ReadBytes("a.bmp", written));
-    EXPECT_EQ(written, first);
-    ASSERT_TRUE(ReadBytes("b.bmp", written));
-    EXPECT_EQ(written, second);
+    for (const auto& age : ages) {
+        SCOPED_TRACE(age[0]);
+        ASSERT_TRUE(WriteBytes("frame.bmp", first));
+        ASSERT_TRUE(backdate("frame.bmp", age[0]));
+        SaveDib(windows.capture(), "a.bmp");
+        SaveDib(windows.capture(), "a2.bmp");
+        ASSERT_TRUE(WriteBytes("frame.bmp", second));
+        ASSERT_TRUE(backdate("frame.bmp", age[1]));
+        SaveDib(windows.capture(), "b.bmp");
+        ASSERT_TRUE(ReadBytes("a.bmp", written));
+        EXPECT_EQ(written, first);
+        ASSERT_TRUE(ReadBytes("a2.bmp", written));
+        EXPECT_EQ(written, first);
+        ASSERT_TRUE(ReadBytes("b.bmp", written));
+        EXPECT_EQ(written, second);
+    }
 }
 
 TEST_F(CaptureWindowTest, RelativeFramePathMeansTheFolderCurrentAtConnect)
