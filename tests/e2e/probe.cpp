@@ -22,11 +22,12 @@
 //   setpos HWND X Y W H        -> SetWindowPos (size and place) result, 1 or 0
 //   show HWND CMD              -> ShowWindow result
 //   syscolor INDEX             -> GetSysColor as "RRGGBB"
-//   resources PID              -> "gdi user workingset private handles" of a process:
-//                                 GDI and USER objects, memory in bytes, kernel handles
+//   resources PID              -> "gdi user workingset private handles threads" of a process:
+//                                 GDI and USER objects, memory in bytes, kernel handles, threads
 //   quit
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -137,6 +138,20 @@ unsigned long CountKernelHandles(DWORD pid)
     return count;
 }
 
+unsigned long CountThreads(DWORD pid)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    unsigned long count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == pid;
+    CloseHandle(snapshot);
+    return count;
+}
+
 void ReplyResources(DWORD pid)
 {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
@@ -161,8 +176,8 @@ void ReplyResources(DWORD pid)
         handles = CountKernelHandles(pid);
     CloseHandle(process);
     char text[160];
-    snprintf(text, sizeof(text), "%lu %lu %lu %lu %lu", gdi, user, static_cast<unsigned long>(memory.WorkingSetSize),
-             static_cast<unsigned long>(memory.PagefileUsage), static_cast<unsigned long>(handles));
+    snprintf(text, sizeof(text), "%lu %lu %lu %lu %lu %lu", gdi, user, static_cast<unsigned long>(memory.WorkingSetSize),
+             static_cast<unsigned long>(memory.PagefileUsage), static_cast<unsigned long>(handles), CountThreads(pid));
     Reply(text);
 }
 
