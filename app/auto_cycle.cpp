@@ -9,7 +9,8 @@
 #include "countdown.h"
 #include "event_log.h"
 #include "menu_check.h"
-#include "numbered_save.h"
+#include "capture_core.h"
+#include "picture_commands.h"
 #include "resource.h"
 #include "settings_store.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 constexpr UINT_PTR kCycleTimerId = 10;
 constexpr UINT kTickMs = 1000;
-// Without backup numbering every automatic picture replaces the one in this slot.
-constexpr int32_t kFixedSlot = 99999;
 
 // The upload runs inside the window procedure like a menu command would; the time it
 // takes comes off the next period.
@@ -37,7 +36,8 @@ void RunCycle()
     uint32_t uploadTime = 0;
     // Running out of memory ends this cycle, not the mode: the next one is still timed.
     try {
-        SaveNumberedImage(true, true, backup ? 0 : kFixedSlot);
+        // Without backup numbering every automatic picture replaces the one in the fixed slot.
+        SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
         if (g_lastSavedFileName.empty())
             LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
         if (backup)

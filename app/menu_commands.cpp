@@ -11,10 +11,9 @@
 #include "capture_window.h"
 #include "event_log.h"
 #include "connection_dialog.h"
-#include "ftp_upload.h"
 #include "main_window.h"
 #include "menu_check.h"
-#include "numbered_save.h"
+#include "picture_commands.h"
 #include "resource.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
@@ -118,14 +117,14 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_ABOUT:           OnAbout(window); break;
     case IDM_EXIT:            DestroyWindow(window); break;
     case IDM_CAPTURE_DIALOGS: OnCaptureDialogs(); break;
-    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(true, true, 0); break;
+    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(SaveKind::CaptionedJpeg); break;
     case IDM_UPLOAD:          UploadLastImage(); break;
     case IDM_AUTO:            OnAutoCommand(); break;
     case IDM_SETTINGS:        OnSettings(window); break;
     case IDM_STRETCH:         OnStretch(); break;
     case IDM_AUTO_UPLOAD:     OnSwitchToRemember(IDM_AUTO_UPLOAD); break;
-    case IDM_SAVE_BMP:        SaveNumberedImage(false, false, 0); break;
-    case IDM_SAVE_JPG:        SaveNumberedImage(true, false, 0); break;
+    case IDM_SAVE_BMP:        SaveNumberedImage(SaveKind::Bmp); break;
+    case IDM_SAVE_JPG:        SaveNumberedImage(SaveKind::CaptionedJpeg); break;
     case IDM_AUTO_BACKUP:     OnSwitchToRemember(IDM_AUTO_BACKUP); break;
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
     case IDM_OPEN_LOG:        OnOpenLog(); break;
@@ -140,8 +139,8 @@ LRESULT OnKeyDown(WPARAM key)
 {
     // Not accelerators: every key-down, auto-repeats included, saves one more picture.
     if (key == VK_SPACE)
-        SaveNumberedImage(false, false, 0);
+        SaveNumberedImage(SaveKind::Bmp);
     else if (key == VK_RETURN)
-        SaveNumberedImage(true, false, 0);
+        SaveNumberedImage(SaveKind::CaptionedJpeg);
     return 0;
 }

@@ -255,7 +255,7 @@ TEST_F(MainWindow, SaveCommandsAndKeysCallTheSaveWithTheirArguments)
     EXPECT_EQ(Command(IDM_SAVE_JPG), 0);
     EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001), 0);
     EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0x001C0001), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 1 1 0", "save 0 0 0", "save 1 0 0", "save 0 0 0", "save 1 0 0"}));
+    EXPECT_EQ(g_recorder.calls, (Calls{"save jpeg 0", "save bmp 0", "save jpeg 0", "save bmp 0", "save jpeg 0"}));
 }
 
 TEST_F(MainWindow, EveryKeyDownOfAHeldKeySavesOnce)
@@ -267,7 +267,7 @@ TEST_F(MainWindow, EveryKeyDownOfAHeldKeySavesOnce)
     for (int i = 0; i < 4; ++i)
         SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x40390001);
     SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0x401C0001);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 0 0 0", "save 0 0 0", "save 0 0 0", "save 0 0 0", "save 0 0 0", "save 1 0 0"}));
+    EXPECT_EQ(g_recorder.calls, (Calls{"save bmp 0", "save bmp 0", "save bmp 0", "save bmp 0", "save bmp 0", "save jpeg 0"}));
 }
 
 TEST_F(MainWindow, OtherKeysDoNothing)
@@ -298,7 +298,7 @@ TEST_F(MainWindow, AcceleratorCommandsAreHandledLikeMenuCommands)
     // The high word is 1 for an accelerator; only the low word counts.
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_SAVE_CAPTIONED, 1), 0);
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_UPLOAD, 1), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 1 1 0", "upload"}));
+    EXPECT_EQ(g_recorder.calls, (Calls{"save jpeg 0", "upload"}));
 }
 
 TEST_F(MainWindow, UnknownCommandsDoNothing)
