@@ -57,7 +57,7 @@ void OnStretch()
 {
     if (!IsWindow(g_captureWindow))
         return;
-    const bool stretched = MenuCheck(IDM_STRETCH, true);
+    const bool stretched = ToggleMenuCheck(IDM_STRETCH);
     SendMessageA(g_captureWindow, WM_CAP_SET_SCALE, stretched ? 1 : 0, 0);
 }
 
@@ -106,7 +106,7 @@ void OnOpenLog()
 
 void OnSwitchToRemember(UINT itemId)
 {
-    RememberAutoSwitch(itemId, MenuCheck(itemId, true));
+    RememberAutoSwitch(itemId, ToggleMenuCheck(itemId));
 }
 
 }  // namespace

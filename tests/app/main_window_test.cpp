@@ -510,40 +510,40 @@ protected:
 
 TEST_F(MenuCheckTest, WithoutToggleOnlyReports)
 {
-    EXPECT_FALSE(MenuCheck(501, false, menu_));
-    EXPECT_TRUE(MenuCheck(502, false, menu_));
+    EXPECT_FALSE(IsMenuChecked(501, menu_));
+    EXPECT_TRUE(IsMenuChecked(502, menu_));
     EXPECT_EQ(State(501) & MF_CHECKED, 0u);
     EXPECT_EQ(State(502) & MF_CHECKED, UINT{MF_CHECKED});
 }
 
 TEST_F(MenuCheckTest, ToggleFlipsAndReturnsTheNewState)
 {
-    EXPECT_TRUE(MenuCheck(501, true, menu_));
+    EXPECT_TRUE(ToggleMenuCheck(501, menu_));
     EXPECT_TRUE(State(501) & MF_CHECKED);
-    EXPECT_FALSE(MenuCheck(501, true, menu_));
+    EXPECT_FALSE(ToggleMenuCheck(501, menu_));
     EXPECT_FALSE(State(501) & MF_CHECKED);
-    EXPECT_FALSE(MenuCheck(502, true, menu_));
+    EXPECT_FALSE(ToggleMenuCheck(502, menu_));
     EXPECT_FALSE(State(502) & MF_CHECKED);
 }
 
 TEST_F(MenuCheckTest, ToggleReplacesTheWholeStateWord)
 {
-    EXPECT_TRUE(MenuCheck(503, true, menu_));
+    EXPECT_TRUE(ToggleMenuCheck(503, menu_));
     EXPECT_EQ(State(503) & (MF_GRAYED | MF_CHECKED), UINT{MF_CHECKED});
 }
 
 TEST_F(MenuCheckTest, AnItemThatIsNotThereCountsAsUnchecked)
 {
-    EXPECT_FALSE(MenuCheck(999, false, menu_));
+    EXPECT_FALSE(IsMenuChecked(999, menu_));
 }
 
 TEST_F(MainWindow, MenuCheckWithoutAMenuWorksOnTheMainWindowsMenuBar)
 {
     Open();
-    EXPECT_TRUE(MenuCheck(IDM_AUTO_UPLOAD, false));
-    EXPECT_FALSE(MenuCheck(IDM_AUTO_UPLOAD, true));
+    EXPECT_TRUE(IsMenuChecked(IDM_AUTO_UPLOAD));
+    EXPECT_FALSE(ToggleMenuCheck(IDM_AUTO_UPLOAD));
     EXPECT_FALSE(Checked(IDM_AUTO_UPLOAD));
-    EXPECT_TRUE(MenuCheck(IDM_AUTO, true));
+    EXPECT_TRUE(ToggleMenuCheck(IDM_AUTO));
     EXPECT_TRUE(Checked(IDM_AUTO));
 }
 
