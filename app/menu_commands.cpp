@@ -31,16 +31,25 @@ void OnAbout(HWND window)
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
 }
 
+// The dialogs hand back what was typed; storing it is the command's.
 void OnSettings(HWND window)
 {
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0) == IDOK)
-        LogEvent("設定を変更しました");
+    SettingsValues values;
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc,
+                        reinterpret_cast<LPARAM>(&values)) != IDOK)
+        return;
+    StoreSettings(values);
+    LogEvent("設定を変更しました");
 }
 
 void OnConnectionSettings(HWND window)
 {
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc, 0) == IDOK)
-        LogEvent("設定を変更しました");
+    ConnectionValues values;
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc,
+                        reinterpret_cast<LPARAM>(&values)) != IDOK)
+        return;
+    StoreConnection(values);
+    LogEvent("設定を変更しました");
 }
 
 // The driver's own dialogs, each modal: every send returns when its dialog is closed.

@@ -76,6 +76,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lP
     return TRUE;
 }
 
+void StoreSettings(const SettingsValues&) { g_recorder.calls.push_back("store settings"); }
+void StoreConnection(const ConnectionValues&) { g_recorder.calls.push_back("store connection"); }
+
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     if (message != WM_INITDIALOG)
