@@ -104,8 +104,9 @@ public:
         const char variable[] = {'=', drive, ':', '\0'};
         char current[MAX_PATH];
         const DWORD length = GetEnvironmentVariableA(variable, current, sizeof(current));
-        const std::string base = length > 0 && length < sizeof(current) ? std::string(current) : std::string(1, drive) + ":\\";
-        return Joined(base, name.substr(2));
+        if (length > 0 && length < sizeof(current))
+            return Joined(current, name.substr(2));
+        return Joined(std::string(1, drive) + ":\\", name.substr(2));
     }
 
 private:

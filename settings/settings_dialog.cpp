@@ -69,8 +69,10 @@ INT_PTR OnOk(HWND dialog)
             (*values).*field.value = ReadField(dialog, field.controlId).text;
         // Parsed here rather than by GetDlgItemInt, whose Wine version cuts the text at
         // 29 characters and may turn 4294967295 into 0.
-        for (const IntField& field : kIntFields)
-            (*values).*field.value = static_cast<int32_t>(ReadUnsignedDecimal(ReadField(dialog, field.controlId).text));
+        for (const IntField& field : kIntFields) {
+            const uint32_t value = ReadUnsignedDecimal(ReadField(dialog, field.controlId).text);
+            (*values).*field.value = static_cast<int32_t>(value);
+        }
     }
     EndDialog(dialog, IDOK);
     return TRUE;
