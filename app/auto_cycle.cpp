@@ -9,7 +9,8 @@
 #include "countdown.h"
 #include "event_log.h"
 #include "menu_check.h"
-#include "numbered_save.h"
+#include "capture_core.h"
+#include "picture_commands.h"
 #include "resource.h"
 #include "settings_store.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 constexpr UINT_PTR kCycleTimerId = 10;
 constexpr UINT kTickMs = 1000;
-// Without backup numbering every automatic picture replaces the one in this slot.
-constexpr int32_t kFixedSlot = 99999;
 
 // The upload runs inside the window procedure like a menu command would; the time it
 // takes comes off the next period.
@@ -33,16 +32,17 @@ void RunCycle()
 {
     g_cycleBusy = true;
     KillTimer(g_mainWindow, kCycleTimerId);
-    const bool backup = MenuCheck(IDM_AUTO_BACKUP, false);
+    const bool backup = IsMenuChecked(IDM_AUTO_BACKUP);
     uint32_t uploadTime = 0;
     // Running out of memory ends this cycle, not the mode: the next one is still timed.
     try {
-        SaveNumberedImage(true, true, backup ? 0 : kFixedSlot);
+        // Without backup numbering every automatic picture replaces the one in the fixed slot.
+        SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
         if (g_lastSavedFileName.empty())
             LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
         if (backup)
             ApplyRetentionLimits();
-        uploadTime = MenuCheck(IDM_AUTO_UPLOAD, false) ? UploadAndTime() : 0;
+        uploadTime = IsMenuChecked(IDM_AUTO_UPLOAD) ? UploadAndTime() : 0;
     } catch (...) {
     }
     g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
@@ -52,8 +52,8 @@ void RunCycle()
 
 void SetCheck(UINT itemId, bool on)
 {
-    if (MenuCheck(itemId, false) != on)
-        MenuCheck(itemId, true);
+    if (IsMenuChecked(itemId) != on)
+        ToggleMenuCheck(itemId);
 }
 
 void ShowCountdown()
@@ -67,7 +67,7 @@ void ShowCountdown()
 
 void OnAutoCommand()
 {
-    if (MenuCheck(IDM_AUTO, true)) {
+    if (ToggleMenuCheck(IDM_AUTO)) {
         // The posted tick, not the timer, takes the first picture: at once, not a period later.
         PostMessageA(g_mainWindow, WM_TIMER, kCycleTimerId, 0);
         g_countdown = 0;
@@ -100,26 +100,26 @@ void ResumeAutoAtLaunch(bool askedOnCommandLine)
     }
     if (!stored && !askedOnCommandLine)
         return;
-    if (!MenuCheck(IDM_AUTO, false))
+    if (!IsMenuChecked(IDM_AUTO))
         OnAutoCommand();
     LogEvent(askedOnCommandLine ? "自動撮影を起動時に開始しました (/auto)" : "自動撮影を起動時に開始しました");
 }
 
 void OnAutoStartCommand()
 {
-    const bool on = MenuCheck(IDM_AUTO_START, true);
+    const bool on = ToggleMenuCheck(IDM_AUTO_START);
     WriteSetting(Setting::autoStart, on ? 1 : 0);
     // The switches as they are now: the next launch starts with what the user sees.
     if (on) {
-        WriteSetting(Setting::autoUpload, MenuCheck(IDM_AUTO_UPLOAD, false) ? 1 : 0);
-        WriteSetting(Setting::autoBackup, MenuCheck(IDM_AUTO_BACKUP, false) ? 1 : 0);
+        WriteSetting(Setting::autoUpload, IsMenuChecked(IDM_AUTO_UPLOAD) ? 1 : 0);
+        WriteSetting(Setting::autoBackup, IsMenuChecked(IDM_AUTO_BACKUP) ? 1 : 0);
     }
     LogEvent(on ? "設定を変更しました (起動時に自動撮影を開始: 入)" : "設定を変更しました (起動時に自動撮影を開始: 切)");
 }
 
 void RememberAutoSwitch(UINT itemId, bool on)
 {
-    if (!MenuCheck(IDM_AUTO_START, false))
+    if (!IsMenuChecked(IDM_AUTO_START))
         return;
     WriteSetting(itemId == IDM_AUTO_UPLOAD ? Setting::autoUpload : Setting::autoBackup, on ? 1 : 0);
 }

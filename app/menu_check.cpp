@@ -1,4 +1,4 @@
-// MenuCheck: the check marks of the menu bar, read and toggled by command id.
+// The check marks of the menu bar, read and toggled by command id.
 #include "menu_check.h"
 
 #include <cstddef>
@@ -33,4 +33,14 @@ bool MenuCheck(UINT itemId, bool toggle, HMENU menu)
     info.fState = wasChecked ? 0 : MFS_CHECKED;
     SetMenuItemInfoA(menu, itemId, FALSE, &info);
     return !wasChecked;
+}
+
+bool IsMenuChecked(UINT itemId, HMENU menu)
+{
+    return MenuCheck(itemId, false, menu);
+}
+
+bool ToggleMenuCheck(UINT itemId, HMENU menu)
+{
+    return MenuCheck(itemId, true, menu);
 }

@@ -6,3 +6,7 @@
 // command id, and returns whether it is checked now. A null menu means the main
 // window's menu bar.
 bool MenuCheck(UINT itemId, bool toggle, HMENU menu = nullptr);
+
+bool IsMenuChecked(UINT itemId, HMENU menu = nullptr);
+// Returns whether the item is checked afterwards.
+bool ToggleMenuCheck(UINT itemId, HMENU menu = nullptr);

@@ -11,10 +11,9 @@
 #include "capture_window.h"
 #include "event_log.h"
 #include "connection_dialog.h"
-#include "ftp_upload.h"
 #include "main_window.h"
 #include "menu_check.h"
-#include "numbered_save.h"
+#include "picture_commands.h"
 #include "resource.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
@@ -32,16 +31,25 @@ void OnAbout(HWND window)
     DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
 }
 
+// The dialogs hand back what was typed; storing it is the command's.
 void OnSettings(HWND window)
 {
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc, 0) == IDOK)
-        LogEvent("設定を変更しました");
+    SettingsValues values;
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc,
+                        reinterpret_cast<LPARAM>(&values)) != IDOK)
+        return;
+    StoreSettings(values);
+    LogEvent("設定を変更しました");
 }
 
 void OnConnectionSettings(HWND window)
 {
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc, 0) == IDOK)
-        LogEvent("設定を変更しました");
+    ConnectionValues values;
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc,
+                        reinterpret_cast<LPARAM>(&values)) != IDOK)
+        return;
+    StoreConnection(values);
+    LogEvent("設定を変更しました");
 }
 
 // The driver's own dialogs, each modal: every send returns when its dialog is closed.
@@ -58,7 +66,7 @@ void OnStretch()
 {
     if (!IsWindow(g_captureWindow))
         return;
-    const bool stretched = MenuCheck(IDM_STRETCH, true);
+    const bool stretched = ToggleMenuCheck(IDM_STRETCH);
     SendMessageA(g_captureWindow, WM_CAP_SET_SCALE, stretched ? 1 : 0, 0);
 }
 
@@ -107,7 +115,7 @@ void OnOpenLog()
 
 void OnSwitchToRemember(UINT itemId)
 {
-    RememberAutoSwitch(itemId, MenuCheck(itemId, true));
+    RememberAutoSwitch(itemId, ToggleMenuCheck(itemId));
 }
 
 }  // namespace
@@ -118,14 +126,14 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_ABOUT:           OnAbout(window); break;
     case IDM_EXIT:            DestroyWindow(window); break;
     case IDM_CAPTURE_DIALOGS: OnCaptureDialogs(); break;
-    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(true, true, 0); break;
+    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(SaveKind::CaptionedJpeg); break;
     case IDM_UPLOAD:          UploadLastImage(); break;
     case IDM_AUTO:            OnAutoCommand(); break;
     case IDM_SETTINGS:        OnSettings(window); break;
     case IDM_STRETCH:         OnStretch(); break;
     case IDM_AUTO_UPLOAD:     OnSwitchToRemember(IDM_AUTO_UPLOAD); break;
-    case IDM_SAVE_BMP:        SaveNumberedImage(false, false, 0); break;
-    case IDM_SAVE_JPG:        SaveNumberedImage(true, false, 0); break;
+    case IDM_SAVE_BMP:        SaveNumberedImage(SaveKind::Bmp); break;
+    case IDM_SAVE_JPG:        SaveNumberedImage(SaveKind::CaptionedJpeg); break;
     case IDM_AUTO_BACKUP:     OnSwitchToRemember(IDM_AUTO_BACKUP); break;
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
     case IDM_OPEN_LOG:        OnOpenLog(); break;
@@ -140,8 +148,8 @@ LRESULT OnKeyDown(WPARAM key)
 {
     // Not accelerators: every key-down, auto-repeats included, saves one more picture.
     if (key == VK_SPACE)
-        SaveNumberedImage(false, false, 0);
+        SaveNumberedImage(SaveKind::Bmp);
     else if (key == VK_RETURN)
-        SaveNumberedImage(true, false, 0);
+        SaveNumberedImage(SaveKind::CaptionedJpeg);
     return 0;
 }

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app_state.h"
 #include "capture_core.h"
 #include "capture_window.h"
 #include "dib_image.h"
@@ -72,27 +71,66 @@ private:
     HGDIOBJ previous_;
 };
 
-// The process's current folder, made current again when the save ends.
-class CurrentFolderKeeper {
+// The image folder as the names of the save are read against: the prefix, and so every
+// name, may carry a folder part of its own, which keeps the meaning it would have with
+// the image folder as the current one. The process's current folder is never changed.
+class ImageFolder {
 public:
-    CurrentFolderKeeper()
+    explicit ImageFolder(const std::string& localDir)
     {
-        DWORD needed = GetCurrentDirectoryA(0, nullptr);
-        folder_.resize(needed + 1);
-        DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(folder_.size()), folder_.data());
-        saved_ = length > 0 && length < folder_.size();
+        // A folder that is not there leaves the names relative to the current folder.
+        const DWORD attributes = GetFileAttributesA(localDir.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        char full[MAX_PATH];
+        const DWORD length = GetFullPathNameA(localDir.c_str(), sizeof(full), full, nullptr);
+        if (length > 0 && length < sizeof(full))
+            full_ = full;
     }
-    ~CurrentFolderKeeper()
+
+    std::string PathOf(const std::string& name) const
     {
-        if (saved_)
-            SetCurrentDirectoryA(folder_.data());
+        if (full_.empty() || (IsSlash(name[0]) && IsSlash(name[1])))
+            return name;
+        if (IsSlash(name[0]))
+            return Root(full_) + name;
+        if (!IsDriveRelative(name))
+            return name.size() > 1 && name[1] == ':' ? name : Joined(full_, name);
+        // "C:x" is read against the current folder of drive C:, which is the image
+        // folder on its own drive; on another drive it is what the system keeps for it.
+        const char drive = static_cast<char>(name[0] & ~0x20);
+        if (full_.size() > 1 && full_[1] == ':' && static_cast<char>(full_[0] & ~0x20) == drive)
+            return Joined(full_, name.substr(2));
+        const char variable[] = {'=', drive, ':', '\0'};
+        char current[MAX_PATH];
+        const DWORD length = GetEnvironmentVariableA(variable, current, sizeof(current));
+        if (length > 0 && length < sizeof(current))
+            return Joined(current, name.substr(2));
+        return Joined(std::string(1, drive) + ":\\", name.substr(2));
     }
-    CurrentFolderKeeper(const CurrentFolderKeeper&) = delete;
-    CurrentFolderKeeper& operator=(const CurrentFolderKeeper&) = delete;
 
 private:
-    std::vector<char> folder_;
-    bool saved_ = false;
+    static bool IsSlash(char c) { return c == '\\' || c == '/'; }
+    static bool IsDriveRelative(const std::string& name)
+    {
+        const char letter = static_cast<char>(name[0] | 0x20);
+        return name.size() > 1 && letter >= 'a' && letter <= 'z' && name[1] == ':' && !IsSlash(name[2]);
+    }
+    static std::string Joined(const std::string& folder, const std::string& name)
+    {
+        return IsSlash(folder.back()) ? folder + name : folder + '\\' + name;
+    }
+    // "X:" or "\\server\share": what a name from the root starts from.
+    static std::string Root(const std::string& full)
+    {
+        if (!(IsSlash(full[0]) && IsSlash(full[1])))
+            return full.substr(0, 2);
+        size_t end = full.find_first_of("\\/", 2);
+        end = end == std::string::npos ? full.size() : full.find_first_of("\\/", end + 1);
+        return full.substr(0, end == std::string::npos ? full.size() : end);
+    }
+
+    std::string full_;  // empty: the current folder
 };
 
 int32_t HeaderValue(const DibImage& image, size_t offset)
@@ -105,10 +143,11 @@ int32_t HeaderValue(const DibImage& image, size_t offset)
 // The listing asks for every name that starts with the prefix: the platforms disagree
 // on how "?" treats a name that ends early, so the pattern itself is matched here.
 // Entry names carry no folder, so a prefix with a folder part is matched by its name part.
-int32_t ScanNextNumber(const std::string& prefix, int32_t startNumber, bool& aboveTheHighest)
+int32_t ScanNextNumber(const ImageFolder& folder, const std::string& prefix, int32_t startNumber,
+                       bool& aboveTheHighest)
 {
     NumberScan scan(FileNamePart(prefix.c_str()), startNumber);
-    std::string pattern = prefix + "*";
+    const std::string pattern = folder.PathOf(prefix) + "*";
     WIN32_FIND_DATAA entry;
     // Only long names are looked at: the basic listing spares the short ones.
     HANDLE listing = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
@@ -124,9 +163,10 @@ int32_t ScanNextNumber(const std::string& prefix, int32_t startNumber, bool& abo
 }
 
 // The folder the listing looks in: the prefix's folder part, made full.
-std::string ListedFolder(const std::string& prefix)
+std::string ListedFolder(const ImageFolder& imageFolder, const std::string& prefix)
 {
-    std::string folder(prefix.c_str(), FileNamePart(prefix.c_str()));
+    const std::string path = imageFolder.PathOf(prefix);
+    std::string folder(path.c_str(), FileNamePart(path.c_str()));
     if (folder.empty())
         folder = ".";
     char full[MAX_PATH];
@@ -143,13 +183,13 @@ bool FolderWriteTime(const std::string& folder, FILETIME& time)
     return true;
 }
 
-bool NumberIsFree(const std::string& prefix, int32_t number)
+bool NumberIsFree(const ImageFolder& folder, const std::string& prefix, int32_t number)
 {
     char pattern[kFileNameCapacity];
     if (!FormatNumberedName(pattern, prefix.c_str(), number, ".*"))
         return false;
     WIN32_FIND_DATAA entry;
-    HANDLE found = FindFirstFileA(pattern, &entry);
+    HANDLE found = FindFirstFileA(folder.PathOf(pattern).c_str(), &entry);
     if (found == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     FindClose(found);
@@ -173,7 +213,8 @@ ScanMemory g_scanMemory;
 // rememberable: whether the number is one more than the highest in the folder, which
 // is what the memory can vouch for; once the numbers have run out and free ones lower
 // down are taken, every save lists the folder.
-int32_t NextNumber(const std::string& prefix, int32_t startNumber, const std::string& folder, bool& rememberable)
+int32_t NextNumber(const ImageFolder& imageFolder, const std::string& prefix, int32_t startNumber,
+                   const std::string& folder, bool& rememberable)
 {
     rememberable = false;
     // No number counts above the fixed slot, so a save that starts there needs no listing.
@@ -184,9 +225,9 @@ int32_t NextNumber(const std::string& prefix, int32_t startNumber, const std::st
     rememberable = true;
     if (memory.valid && memory.folder == folder && memory.prefix == prefix && memory.startNumber == startNumber &&
         FolderWriteTime(folder, now) && CompareFileTime(&now, &memory.folderTime) == 0 &&
-        NumberIsFree(prefix, memory.next))
+        NumberIsFree(imageFolder, prefix, memory.next))
         return memory.next;
-    return ScanNextNumber(prefix, startNumber, rememberable);
+    return ScanNextNumber(imageFolder, prefix, startNumber, rememberable);
 }
 
 void RememberSave(const std::string& folder, const std::string& prefix, int32_t startNumber, int32_t next,
@@ -203,7 +244,7 @@ void RememberSave(const std::string& folder, const std::string& prefix, int32_t 
 
 // The caption in black, then in white two pixels up and left of it, and the captioned
 // picture shown beside the live one, which the capture window shows unscaled at the top left.
-void PaintCaption(HDC windowDc, HDC memoryDc, int32_t width, int32_t height, const char* text)
+void PaintCaption(HWND shownIn, HDC windowDc, HDC memoryDc, int32_t width, int32_t height, const char* text)
 {
     RECT area = {8, 8, width - 1, height - 1};
     SetBkMode(memoryDc, TRANSPARENT);
@@ -213,21 +254,21 @@ void PaintCaption(HDC windowDc, HDC memoryDc, int32_t width, int32_t height, con
     area.left = 6;
     area.top = 6;
     DrawTextA(memoryDc, text, -1, &area, 0);
-    if (g_mainWindow)
+    if (shownIn)
         BitBlt(windowDc, (width - 1) + 4, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
 }
 
-void DrawCaption(DibImage& image, const char* text)
+void DrawCaption(HWND shownIn, DibImage& image, const char* text)
 {
     const int32_t width = HeaderValue(image, 4);
     const int32_t height = HeaderValue(image, 8);
-    WindowDc windowDc(g_mainWindow);
+    WindowDc windowDc(shownIn);
     MemoryDc memoryDc(windowDc.get());
     if (!memoryDc.get())
         return;
     image.CreateSection(windowDc.get());
     Selection selection(memoryDc.get(), image.section);
-    PaintCaption(windowDc.get(), memoryDc.get(), width, height, text);
+    PaintCaption(shownIn, windowDc.get(), memoryDc.get(), width, height, text);
     selection.Restore();
     image.ReadBits(memoryDc.get(), image.section, 0, height > 0 ? static_cast<unsigned>(height) : 0u);
 }
@@ -302,90 +343,102 @@ private:
 
 CaptionCanvas g_canvas;
 
-void DrawCaptionOnCanvas(CaptionCanvas& canvas, const char* text)
+void DrawCaptionOnCanvas(HWND shownIn, CaptionCanvas& canvas, const char* text)
 {
-    WindowDc windowDc(g_mainWindow);
+    WindowDc windowDc(shownIn);
     MemoryDc memoryDc(windowDc.get());
     if (!memoryDc.get())
         return;
     Selection selection(memoryDc.get(), canvas.Section());
-    PaintCaption(windowDc.get(), memoryDc.get(), canvas.Width(), canvas.Height(), text);
+    PaintCaption(shownIn, windowDc.get(), memoryDc.get(), canvas.Width(), canvas.Height(), text);
     selection.Restore();
     // The export reads the section's memory directly: GDI must have finished drawing.
     GdiFlush();
 }
 
+// The windows and folder one save works with.
+struct SaveTarget {
+    HWND captureWindow;
+    HWND captionShownIn;
+    const ImageFolder& folder;
+};
+
 // The current frame, captioned, as the numbered JPEG, straight from memory. A frame
 // that cannot be had saves nothing, and the name stays the BMP's, as when the frame
 // went through a file.
-void SaveCaptionedJpeg(char (&name)[kFileNameCapacity], const std::string& prefix, int32_t number,
-                       const std::string& format, int32_t quality)
+void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity], const std::string& prefix,
+                       int32_t number, const std::string& format, int32_t quality)
 {
     FormatNumberedName(name, prefix.c_str(), number, ".bmp");
     CapturedFrame frame;
-    const bool grabbed = g_captureWindow && IsWindow(g_captureWindow) &&
-                         SendMessageA(g_captureWindow, WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame));
+    const HWND capture = target.captureWindow;
+    const bool grabbed = capture && IsWindow(capture) &&
+                         SendMessageA(capture, WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame));
     if (!grabbed || !g_canvas.Take(frame)) {
         // An older picture under the frame's name must not pass for this one.
-        DeleteFileA(name);
+        DeleteFileA(target.folder.PathOf(name).c_str());
         return;
     }
     char text[kCaptionCapacity];
     std::time_t now = std::time(nullptr);
     ExpandCaption(text, format.c_str(), std::localtime(&now));
-    DrawCaptionOnCanvas(g_canvas, text);
+    DrawCaptionOnCanvas(target.captionShownIn, g_canvas, text);
     FormatNumberedName(name, prefix.c_str(), number, ".jpg");
-    SaveJpegFile(name, g_canvas.Header(), g_canvas.Pixels(), std::clamp(quality, 1, 100));
+    SaveJpegFile(target.folder.PathOf(name).c_str(), g_canvas.Header(), g_canvas.Pixels(), std::clamp(quality, 1, 100));
 }
 
-// The caption drawn onto the BMP the capture window has just written.
-void CaptionBmpFile(const char* name, const std::string& format)
+// The frame as the capture window writes it, with the caption drawn on it if asked.
+void SaveBmp(const SaveTarget& target, const char* name, bool caption, const std::string& format)
 {
+    const std::string path = target.folder.PathOf(name);
+    if (target.captureWindow && IsWindow(target.captureWindow))
+        SendMessageA(target.captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    if (!caption)
+        return;
     DibImage image;
-    if (!image.LoadBmp(name))
+    if (!image.LoadBmp(path.c_str()))
         return;
     char text[kCaptionCapacity];
     std::time_t now = std::time(nullptr);
     ExpandCaption(text, format.c_str(), std::localtime(&now));
-    DrawCaption(image, text);
-    image.SaveBmp(name);
+    DrawCaption(target.captionShownIn, image, text);
+    image.SaveBmp(path.c_str());
     image.Release();
 }
 
 }  // namespace
 
-void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
+SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWindow, HWND captionShownIn)
 {
     const std::string prefix = ReadSetting(Setting::st);
     const std::string format = ReadSetting(Setting::msg);
     const int32_t quality = ReadSetting(Setting::jpegQ);
-    char name[kFileNameCapacity] = "";
-    {
-        CurrentFolderKeeper folder;
-        SetCurrentDirectoryA(ReadSetting(Setting::localDir).c_str());
-        // A prefix too long for any name, or one whose names the listing could not
-        // find again (so that every save would reuse one number), saves nothing and
-        // names no file.
-        char probe[kFileNameCapacity];
-        if (PrefixMakesFindableNames(prefix.c_str()) && FormatNumberedName(probe, prefix.c_str(), 0, ".bmp")) {
-            const std::string listed = ListedFolder(prefix);
-            bool remembered = false;
-            const int32_t number = NextNumber(prefix, startNumber, listed, remembered);
-            // With every number taken nothing is overwritten, and no file is named.
-            if (number != kNoFreeNumber) {
-                if (jpeg) {
-                    SaveCaptionedJpeg(name, prefix, number, format, quality);
-                } else {
-                    FormatNumberedName(name, prefix.c_str(), number, ".bmp");
-                    if (g_captureWindow && IsWindow(g_captureWindow))
-                        SendMessageA(g_captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(name));
-                    if (caption)
-                        CaptionBmpFile(name, format);
-                }
-            }
-            const bool produced = number != kNoFreeNumber && GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
-            RememberSave(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
-        }
+    const ImageFolder folder(ReadSetting(Setting::localDir));
+    const SaveTarget target{captureWindow, captionShownIn, folder};
+    SaveOutcome outcome;
+    // A prefix too long for any name, or one whose names the listing could not find
+    // again (so that every save would reuse one number), saves nothing and names no file.
+    char probe[kFileNameCapacity];
+    if (!PrefixMakesFindableNames(prefix.c_str()) || !FormatNumberedName(probe, prefix.c_str(), 0, ".bmp"))
+        return outcome;
+    const std::string listed = ListedFolder(folder, prefix);
+    bool remembered = false;
+    const int32_t number = NextNumber(folder, prefix, startNumber, listed, remembered);
+    // With every number taken nothing is overwritten, and no file is named.
+    if (number == kNoFreeNumber) {
+        RememberSave(listed, prefix, startNumber, number, remembered);
+        return outcome;
     }
-    g_lastSavedFileName = name;
+    char name[kFileNameCapacity] = "";
+    if (kind == SaveKind::CaptionedJpeg) {
+        SaveCaptionedJpeg(target, name, prefix, number, format, quality);
+    } else {
+        FormatNumberedName(name, prefix.c_str(), number, ".bmp");
+        SaveBmp(target, name, kind == SaveKind::CaptionedBmp, format);
+    }
+    const bool produced = GetFileAttributesA(folder.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    RememberSave(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
+    outcome.result = produced ? SaveResult::Produced : SaveResult::NoPicture;
+    outcome.name = name;
+    return outcome;
 }

@@ -1,6 +1,31 @@
 // The one operation that produces pictures: the current frame as the next numbered
-// BMP, or as a captioned JPEG, in the image folder.
+// picture in the image folder. It reports what it made; remembering it is the caller's.
 #pragma once
-#include <cstdint>
+#include <windows.h>
 
-void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber);
+#include <cstdint>
+#include <string>
+
+enum class SaveKind {
+    Bmp,            // the frame as the capture window writes it
+    CaptionedBmp,   // that file with the caption drawn on it
+    CaptionedJpeg,  // the frame, captioned, straight from memory
+};
+
+enum class SaveResult {
+    Produced,   // the picture is in the image folder
+    NoPicture,  // a number was taken, but no frame (or no file) came of it
+    NoName,     // the prefix makes no usable name, or every number is in use
+};
+
+struct SaveOutcome {
+    SaveResult result = SaveResult::NoName;
+    // Prefix, number and extension, relative to the image folder; empty with NoName. A
+    // JPEG whose frame could not be had keeps the BMP's name, as when frames went through
+    // a file.
+    std::string name;
+};
+
+// The settings are read at every save. The captioned picture is also shown in
+// captionShownIn, beside the live one; with none it is shown nowhere.
+SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWindow, HWND captionShownIn);

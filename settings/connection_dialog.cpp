@@ -1,11 +1,10 @@
 // The connection dialog: shows the five connection keys as the upload would use them
-// and, on OK, writes those five and nothing else. A port outside 1..65535 is refused
-// with a message, and then nothing is written.
+// and, on OK, hands them back to its caller. A port outside 1..65535 is refused with a
+// message, and then nothing is handed back.
 #include "connection_dialog.h"
 
 #include "resource.h"
 #include "settings_store.h"
-#include "upload_core.h"
 
 namespace {
 
@@ -26,8 +25,9 @@ int Choice(HWND dialog, int controlId)
     return selected < 0 ? 0 : static_cast<int>(selected);
 }
 
-INT_PTR OnInitDialog(HWND dialog)
+INT_PTR OnInitDialog(HWND dialog, LPARAM values)
 {
+    SetWindowLongPtrA(dialog, DWLP_USER, values);
     SetDlgItemInt(dialog, IDC_FTP_PORT, static_cast<UINT>(UsableFtpPort(ReadSetting(Setting::ftpPort))), FALSE);
     FillChoices(dialog, IDC_FTP_MODE, kModeTexts, 3, static_cast<int>(ParseFtpMode(ReadSetting(Setting::ftpMode))));
     FillChoices(dialog, IDC_FTP_TLS, kTlsTexts, 3, static_cast<int>(ParseFtpTls(ReadSetting(Setting::ftpTls))));
@@ -48,25 +48,27 @@ INT_PTR OnOk(HWND dialog)
         SendDlgItemMessageA(dialog, IDC_FTP_PORT, EM_SETSEL, 0, -1);
         return TRUE;
     }
-    g_settings.SelectKey(Setting::ftpPort.key).WriteInt(port);
-    g_settings.SelectKey(Setting::ftpMode.key).WriteString(FtpModeName(static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE))));
-    g_settings.SelectKey(Setting::ftpAtomic.key).WriteInt(IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED);
-    g_settings.SelectKey(Setting::ftpTls.key).WriteString(FtpTlsName(static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS))));
-    g_settings.SelectKey(Setting::ftpTlsInsecure.key)
-        .WriteInt(IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED);
+    auto* values = reinterpret_cast<ConnectionValues*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (values) {
+        values->port = port;
+        values->mode = static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE));
+        values->atomic = IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED;
+        values->tls = static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS));
+        values->tlsInsecure = IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED;
+    }
     EndDialog(dialog, IDOK);
     return TRUE;
 }
 
 }  // namespace
 
-INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Nothing may unwind through the system's frames (only running out of memory throws).
     try {
         switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(dialog);
+            return OnInitDialog(dialog, lParam);
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
             case IDOK:
@@ -80,4 +82,13 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     } catch (...) {
     }
     return FALSE;
+}
+
+void StoreConnection(const ConnectionValues& values)
+{
+    g_settings.SelectKey(Setting::ftpPort.key).WriteInt(values.port);
+    g_settings.SelectKey(Setting::ftpMode.key).WriteString(FtpModeName(values.mode));
+    g_settings.SelectKey(Setting::ftpAtomic.key).WriteInt(values.atomic);
+    g_settings.SelectKey(Setting::ftpTls.key).WriteString(FtpTlsName(values.tls));
+    g_settings.SelectKey(Setting::ftpTlsInsecure.key).WriteInt(values.tlsInsecure);
 }

@@ -3,4 +3,19 @@
 #pragma once
 #include <windows.h>
 
+#include "upload_core.h"
+
+// The five connection keys as the dialog took them on OK.
+struct ConnectionValues {
+    int port = kDefaultFtpPort;
+    FtpMode mode = FtpMode::active;
+    bool atomic = false;
+    FtpTls tls = FtpTls::none;
+    bool tlsInsecure = false;
+};
+
+// Opened with the address of a ConnectionValues as its parameter, which it fills on OK.
+// A port outside 1..65535 is refused with a message, and the dialog stays open.
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Those five keys into the settings file, and nothing else.
+void StoreConnection(const ConnectionValues& values);

@@ -1,5 +1,5 @@
 // The settings dialog: shows the ten settings as they stand in the file and, on OK,
-// writes every field back. The field texts are its only state.
+// hands every field back to its caller, which stores them.
 #include "settings_dialog.h"
 
 #include "ansi_text.h"
@@ -12,23 +12,30 @@ namespace {
 struct StringField {
     int controlId;
     const StringSetting* setting;
+    std::string SettingsValues::*value;
 };
 
 struct IntField {
     int controlId;
     const IntSetting* setting;
+    int32_t SettingsValues::*value;
 };
 
 // In the order the fields are filled and written.
 const StringField kStringFields[] = {
-    {IDC_ST, &Setting::st},         {IDC_MSG, &Setting::msg},       {IDC_LOCAL_DIR, &Setting::localDir},
-    {IDC_SERVER, &Setting::server}, {IDC_ID, &Setting::id},         {IDC_PASS, &Setting::pass},
-    {IDC_DUT_JPG, &Setting::dutJpg}, {IDC_DIR, &Setting::dir},
+    {IDC_ST, &Setting::st, &SettingsValues::st},
+    {IDC_MSG, &Setting::msg, &SettingsValues::msg},
+    {IDC_LOCAL_DIR, &Setting::localDir, &SettingsValues::localDir},
+    {IDC_SERVER, &Setting::server, &SettingsValues::server},
+    {IDC_ID, &Setting::id, &SettingsValues::id},
+    {IDC_PASS, &Setting::pass, &SettingsValues::pass},
+    {IDC_DUT_JPG, &Setting::dutJpg, &SettingsValues::dutJpg},
+    {IDC_DIR, &Setting::dir, &SettingsValues::dir},
 };
 
 const IntField kIntFields[] = {
-    {IDC_JPEG_Q, &Setting::jpegQ},
-    {IDC_TIMER, &Setting::timer},
+    {IDC_JPEG_Q, &Setting::jpegQ, &SettingsValues::jpegQ},
+    {IDC_TIMER, &Setting::timer, &SettingsValues::timer},
 };
 
 struct FieldText {
@@ -44,8 +51,9 @@ FieldText ReadField(HWND dialog, int controlId)
     return field;
 }
 
-INT_PTR OnInitDialog(HWND dialog)
+INT_PTR OnInitDialog(HWND dialog, LPARAM values)
 {
+    SetWindowLongPtrA(dialog, DWLP_USER, values);
     for (const StringField& field : kStringFields)
         SetDlgItemTextA(dialog, field.controlId, ReadSetting(*field.setting).c_str());
     for (const IntField& field : kIntFields)
@@ -55,13 +63,16 @@ INT_PTR OnInitDialog(HWND dialog)
 
 INT_PTR OnOk(HWND dialog)
 {
-    for (const StringField& field : kStringFields)
-        g_settings.SelectKey(field.setting->key).WriteString(ReadField(dialog, field.controlId).text);
-    // Parsed here rather than by GetDlgItemInt, whose Wine version cuts the text at
-    // 29 characters and may turn 4294967295 into 0.
-    for (const IntField& field : kIntFields) {
-        uint32_t value = ReadUnsignedDecimal(ReadField(dialog, field.controlId).text);
-        g_settings.SelectKey(field.setting->key).WriteInt(static_cast<int32_t>(value));
+    auto* values = reinterpret_cast<SettingsValues*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (values) {
+        for (const StringField& field : kStringFields)
+            (*values).*field.value = ReadField(dialog, field.controlId).text;
+        // Parsed here rather than by GetDlgItemInt, whose Wine version cuts the text at
+        // 29 characters and may turn 4294967295 into 0.
+        for (const IntField& field : kIntFields) {
+            const uint32_t value = ReadUnsignedDecimal(ReadField(dialog, field.controlId).text);
+            (*values).*field.value = static_cast<int32_t>(value);
+        }
     }
     EndDialog(dialog, IDOK);
     return TRUE;
@@ -75,13 +86,13 @@ INT_PTR OnCancel(HWND dialog)
 
 }  // namespace
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Nothing may unwind through the system's frames (only running out of memory throws).
     try {
         switch (message) {
         case WM_INITDIALOG:
-            return OnInitDialog(dialog);
+            return OnInitDialog(dialog, lParam);
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
             case IDOK:     return OnOk(dialog);
@@ -92,4 +103,12 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     } catch (...) {
     }
     return FALSE;
+}
+
+void StoreSettings(const SettingsValues& values)
+{
+    for (const StringField& field : kStringFields)
+        g_settings.SelectKey(field.setting->key).WriteString((values.*field.value).c_str());
+    for (const IntField& field : kIntFields)
+        g_settings.SelectKey(field.setting->key).WriteInt(values.*field.value);
 }

@@ -1,4 +1,4 @@
-// Sends the last saved picture to the FTP server of the settings, on libcurl.
+// Sends a picture to an FTP server, on libcurl.
 //
 // The transfer runs on a worker thread while the window's thread waits for it without
 // dispatching messages (the upload must not re-enter the window procedure). libcurl
@@ -18,12 +18,7 @@
 
 #include <curl/curl.h>
 
-#include "app_state.h"
-#include "capture_window.h"
-#include "countdown.h"
-#include "event_log.h"
 #include "settings_store.h"
-#include "upload_core.h"
 #include "upload_handles.h"
 
 namespace {
@@ -36,16 +31,6 @@ constexpr ULONGLONG kUploadBudgetMs = 20000;   // every attempt to send the pict
 constexpr ULONGLONG kCleanUpBudgetMs = 28000;  // and removing a temporary file after them
 constexpr ULONGLONG kLeastAttemptMs = 1000;    // less than this left: no further attempt
 constexpr DWORD kWindowWaitMs = 29000;         // then the worker is asked to stop
-
-// Everything the worker needs, copied on the window's thread: the worker touches no global.
-struct UploadPlan {
-    std::string server, user, password, dir, localPath, remoteName;
-    int port = kDefaultFtpPort;
-    FtpMode mode = FtpMode::active;
-    FtpTls tls = FtpTls::none;
-    bool atomic = false;
-    bool insecure = false;
-};
 
 struct TransferJob {
     UploadPlan plan;
@@ -62,21 +47,19 @@ struct TransferJob {
     char lastReply[256] = {};  // the server's last reply line, for the log
 };
 
-// The one place that learns how an upload ended. Nothing is shown to the user; a
-// failure goes to the log with the server's address, its last reply and libcurl's word
-// for what went wrong.
-void ReportOutcome(const TransferJob& job)
+// The one place that learns how an upload ended: the server's last reply and libcurl's
+// word for what went wrong.
+UploadOutcome Outcome(const TransferJob& job)
 {
-    if (job.result == CURLE_OK)
-        return;
-    const char* why = job.detail[0] ? job.detail : curl_easy_strerror(job.result);
-    char line[700];
-    if (job.lastReply[0])
-        snprintf(line, sizeof(line), "アップロードに失敗しました (サーバー %s, %s; %s)", job.plan.server.c_str(),
-                 job.lastReply, why);
-    else
-        snprintf(line, sizeof(line), "アップロードに失敗しました (サーバー %s, %s)", job.plan.server.c_str(), why);
-    LogEvent(line);
+    UploadOutcome outcome;
+    if (job.result == CURLE_OK) {
+        outcome.result = UploadResult::Sent;
+        return outcome;
+    }
+    outcome.result = UploadResult::Failed;
+    outcome.why = job.detail[0] ? job.detail : curl_easy_strerror(job.result);
+    outcome.lastReply = job.lastReply;
+    return outcome;
 }
 
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* file)
@@ -377,11 +360,11 @@ std::string MakePrivateCopy(const std::string& localPath)
     return copy;
 }
 
-void SendToServer(TransferJob& job)
+UploadOutcome SendToServer(TransferJob& job)
 {
     static const bool curlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (!curlReady)
-        return;
+        return UploadOutcome();
     job.copyPath = MakePrivateCopy(job.plan.localPath);
     const ULONGLONG start = GetTickCount64();
     job.deadline = start + kUploadBudgetMs;
@@ -393,44 +376,31 @@ void SendToServer(TransferJob& job)
     }
     if (!job.copyPath.empty())
         DeleteFileA(job.copyPath.c_str());
-    ReportOutcome(job);
-}
-
-void SetPreview(bool on)
-{
-    if (IsWindow(g_captureWindow))
-        SendMessageA(g_captureWindow, WM_CAP_SET_PREVIEW, on ? 1 : 0, 0);
+    return Outcome(job);
 }
 
 }  // namespace
 
-void UploadLastImage()
+UploadPlan PlanUpload(const std::string& lastSavedFileName)
 {
-    // Running out of memory ends the upload as any failure does: title, countdown and
-    // preview are restored all the same.
-    try {
-        SetWindowTextA(g_mainWindow, UploadTitle(g_appTitle).c_str());
+    UploadPlan plan;
+    plan.server = ReadSetting(Setting::server);
+    plan.user = ReadSetting(Setting::id);
+    plan.password = ReadSetting(Setting::pass);
+    plan.dir = ReadSetting(Setting::dir);
+    plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), lastSavedFileName);
+    plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), lastSavedFileName);
+    plan.port = UsableFtpPort(ReadSetting(Setting::ftpPort));
+    plan.mode = ParseFtpMode(ReadSetting(Setting::ftpMode));
+    plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
+    plan.tls = ParseFtpTls(ReadSetting(Setting::ftpTls));
+    plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
+    return plan;
+}
 
-        TransferJob job;
-        UploadPlan& plan = job.plan;
-        plan.server = ReadSetting(Setting::server);
-        plan.user = ReadSetting(Setting::id);
-        plan.password = ReadSetting(Setting::pass);
-        plan.dir = ReadSetting(Setting::dir);
-        plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), g_lastSavedFileName);
-        plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), g_lastSavedFileName);
-        plan.port = UsableFtpPort(ReadSetting(Setting::ftpPort));
-        plan.mode = ParseFtpMode(ReadSetting(Setting::ftpMode));
-        plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
-        plan.tls = ParseFtpTls(ReadSetting(Setting::ftpTls));
-        plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
-
-        SetPreview(false);
-        SendToServer(job);
-    } catch (...) {
-    }
-
-    SetWindowTextA(g_mainWindow, g_appTitle);
-    g_countdown = CountdownForPeriod(ReadSetting(Setting::timer));
-    SetPreview(true);
+UploadOutcome SendPicture(const UploadPlan& plan)
+{
+    TransferJob job;
+    job.plan = plan;
+    return SendToServer(job);
 }

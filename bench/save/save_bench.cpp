@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app_state.h"
 #include "capture_window.h"
 #include "dib_image.h"
 #include "jpeg_export.h"
@@ -18,6 +17,9 @@
 #include "settings_store.h"
 
 namespace {
+
+HWND g_mainWindow = nullptr;
+HWND g_captureWindow = nullptr;
 
 double Now()
 {
@@ -231,7 +233,7 @@ Result Measure(int width, int height, int runs)
     for (int run = 0; run < runs; ++run) {
         // Backup numbering: every save adds a picture, as the folder fills in a long run.
         double start = Now();
-        SaveNumberedImage(true, true, 0);
+        SaveNextNumbered(SaveKind::CaptionedJpeg, 0, g_captureWindow, g_mainWindow);
         saves.push_back(Now() - start);
         Pump();
 

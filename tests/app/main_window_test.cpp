@@ -126,20 +126,29 @@ protected:
 
 // ---- Start-up ----
 
-TEST_F(MainWindow, ClassHasItsStylesIconsCursorBrushAndMenu)
+// The class gives its windows what the resources declare: the shared icons themselves,
+// and menu 109 with every item of every menu.
+TEST_F(MainWindow, ClassGivesItsWindowsTheDeclaredIconsAndMenu)
 {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
-    ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), "PELMIX", &wc));
-    EXPECT_EQ(wc.style, UINT{CS_HREDRAW | CS_VREDRAW});
-    EXPECT_EQ(wc.lpfnWndProc, MainWindowProc);
-    EXPECT_EQ(wc.cbClsExtra, 0);
-    EXPECT_EQ(wc.cbWndExtra, 0);
-    EXPECT_NE(wc.hIcon, nullptr);
-    EXPECT_NE(wc.hIconSm, nullptr);
+    ASSERT_TRUE(GetClassInfoExA(instance, "PELMIX", &wc));
+    EXPECT_EQ(wc.hIcon, LoadIconA(instance, MAKEINTRESOURCEA(IDI_PELMIX)));
+    EXPECT_EQ(wc.hIconSm, LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL)));
+    EXPECT_TRUE(wc.hIcon && wc.hIconSm && wc.hIcon != wc.hIconSm);
     EXPECT_EQ(wc.hCursor, LoadCursorA(nullptr, IDC_ARROW));
-    EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    EXPECT_EQ(reinterpret_cast<UINT_PTR>(wc.lpszMenuName), UINT_PTR{IDC_PELMIX});
+    EXPECT_EQ(wc.style & (CS_HREDRAW | CS_VREDRAW), UINT{CS_HREDRAW | CS_VREDRAW}) << "a resize repaints it all";
+    HMENU declared = LoadMenuA(instance, MAKEINTRESOURCEA(IDC_PELMIX));
+    HMENU shown = GetMenu(Open());
+    ASSERT_EQ(GetMenuItemCount(shown), GetMenuItemCount(declared));
+    for (int i = 0; i < GetMenuItemCount(declared); ++i) {
+        HMENU want = GetSubMenu(declared, i), got = GetSubMenu(shown, i);
+        ASSERT_EQ(GetMenuItemCount(got), GetMenuItemCount(want)) << i;
+        for (int j = 0; j < GetMenuItemCount(want); ++j)
+            EXPECT_EQ(GetMenuItemID(got, j), GetMenuItemID(want, j)) << i << " " << j;
+    }
+    DestroyMenu(declared);
 }
 
 TEST_F(MainWindow, OpensWithTitleStylesAndTheMenuBarOfTheClass)
@@ -162,6 +171,7 @@ TEST_F(MainWindow, OpensWithTitleStylesAndTheMenuBarOfTheClass)
     EXPECT_FALSE(Checked(IDM_AUTO));
     EXPECT_FALSE(Checked(IDM_STRETCH));
     EXPECT_FALSE(Checked(IDM_AUTO_BACKUP));
+    EXPECT_FALSE(Checked(IDM_AUTO_START));
 }
 
 TEST_F(MainWindow, CreationMakesTheCaptureWindowOverTheClientAreaAndStartsThePreview)
@@ -246,69 +256,50 @@ TEST_F(MainWindow, ExitCommandDestroysTheWindowWithoutTheDisconnect)
 
 // ---- Saving, uploading, the automatic mode ----
 
-TEST_F(MainWindow, SaveCommandsAndKeysCallTheSaveWithTheirArguments)
+// Each command, key and timer message, and the one operation it reaches (none for a
+// key or command of no meaning); none of them talks to the capture window.
+TEST_F(MainWindow, CommandsKeysAndTicksReachTheirOperations)
 {
     HWND window = Open();
-    g_recorder.Clear();
-    EXPECT_EQ(Command(IDM_SAVE_CAPTIONED), 0);
-    EXPECT_EQ(Command(IDM_SAVE_BMP), 0);
-    EXPECT_EQ(Command(IDM_SAVE_JPG), 0);
-    EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001), 0);
-    EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0x001C0001), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 1 1 0", "save 0 0 0", "save 1 0 0", "save 0 0 0", "save 1 0 0"}));
-}
-
-TEST_F(MainWindow, EveryKeyDownOfAHeldKeySavesOnce)
-{
-    HWND window = Open();
-    g_recorder.Clear();
-    // Auto-repeats carry bit 30 (the key was already down); they count all the same.
-    SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
-    for (int i = 0; i < 4; ++i)
-        SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x40390001);
-    SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0x401C0001);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 0 0 0", "save 0 0 0", "save 0 0 0", "save 0 0 0", "save 0 0 0", "save 1 0 0"}));
-}
-
-TEST_F(MainWindow, OtherKeysDoNothing)
-{
-    HWND window = Open();
-    g_recorder.Clear();
-    for (WPARAM key : {WPARAM{'S'}, WPARAM{VK_ESCAPE}, WPARAM{VK_F1}, WPARAM{VK_TAB}, WPARAM{'U'}})
-        EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, key, 0), 0);
-    EXPECT_TRUE(g_recorder.calls.empty());
-    EXPECT_TRUE(g_recorder.captureMessages.empty());
-}
-
-TEST_F(MainWindow, UploadAutoAndTimerReachTheirOperations)
-{
-    HWND window = Open();
-    g_recorder.Clear();
-    EXPECT_EQ(Command(IDM_UPLOAD), 0);
-    EXPECT_EQ(Command(IDM_AUTO), 0);
-    EXPECT_EQ(SendMessageA(window, WM_TIMER, 10, 0), 0);
-    EXPECT_EQ(SendMessageA(window, WM_TIMER, 77, 0), 0) << "any timer id is a tick";
-    EXPECT_EQ(g_recorder.calls, (Calls{"upload", "auto", "tick", "tick"}));
-}
-
-TEST_F(MainWindow, AcceleratorCommandsAreHandledLikeMenuCommands)
-{
-    HWND window = Open();
-    g_recorder.Clear();
-    // The high word is 1 for an accelerator; only the low word counts.
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_SAVE_CAPTIONED, 1), 0);
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_UPLOAD, 1), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"save 1 1 0", "upload"}));
-}
-
-TEST_F(MainWindow, UnknownCommandsDoNothing)
-{
-    HWND window = Open();
-    g_recorder.Clear();
-    Command(40000);
-    Command(106);
-    EXPECT_TRUE(g_recorder.calls.empty());
-    EXPECT_TRUE(g_recorder.captureMessages.empty());
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        const char* call;
+    } cases[] = {
+        {WM_COMMAND, IDM_SAVE_CAPTIONED, 0, "save jpeg 0"},
+        {WM_COMMAND, IDM_SAVE_BMP, 0, "save bmp 0"},
+        {WM_COMMAND, IDM_SAVE_JPG, 0, "save jpeg 0"},
+        {WM_KEYDOWN, VK_SPACE, 0x00390001, "save bmp 0"},
+        {WM_KEYDOWN, VK_RETURN, 0x001C0001, "save jpeg 0"},
+        // Auto-repeats carry bit 30 (the key was already down); every one saves all the same.
+        {WM_KEYDOWN, VK_SPACE, 0x40390001, "save bmp 0"},
+        {WM_KEYDOWN, VK_SPACE, 0x40390001, "save bmp 0"},
+        {WM_KEYDOWN, VK_RETURN, 0x401C0001, "save jpeg 0"},
+        {WM_COMMAND, IDM_UPLOAD, 0, "upload"},
+        // The high word is 1 for an accelerator; only the low word counts.
+        {WM_COMMAND, MAKEWPARAM(IDM_SAVE_CAPTIONED, 1), 0, "save jpeg 0"},
+        {WM_COMMAND, MAKEWPARAM(IDM_UPLOAD, 1), 0, "upload"},
+        {WM_COMMAND, IDM_AUTO, 0, "auto"},
+        {WM_COMMAND, IDM_AUTO_START, 0, "auto-start"},
+        {WM_COMMAND, IDM_CONNECTION, 0, "connection"},
+        {WM_TIMER, 10, 0, "tick"},
+        {WM_TIMER, 77, 0, "tick"},  // any timer id is a tick
+        {WM_KEYDOWN, 'S', 0, nullptr},
+        {WM_KEYDOWN, VK_ESCAPE, 0, nullptr},
+        {WM_KEYDOWN, VK_F1, 0, nullptr},
+        {WM_KEYDOWN, VK_TAB, 0, nullptr},
+        {WM_KEYDOWN, 'U', 0, nullptr},
+        {WM_COMMAND, 40000, 0, nullptr},
+        {WM_COMMAND, 106, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.message) + " " + std::to_string(c.wParam));
+        g_recorder.Clear();
+        EXPECT_EQ(SendMessageA(window, c.message, c.wParam, c.lParam), 0);
+        EXPECT_EQ(g_recorder.calls, c.call ? Calls{c.call} : Calls{});
+        EXPECT_TRUE(g_recorder.captureMessages.empty());
+    }
     EXPECT_TRUE(IsWindow(window));
 }
 
@@ -367,15 +358,6 @@ TEST_F(MainWindow, UploadAndBackupSwitchesToggleTheirCheckMarksAndHandOnTheNewSt
         EXPECT_EQ(g_recorder.calls, (Calls{step.handedOn}));
     }
     EXPECT_TRUE(g_recorder.captureMessages.empty());
-}
-
-TEST_F(MainWindow, AutoStartItemStartsUncheckedAndGoesToItsOperation)
-{
-    Open();
-    g_recorder.Clear();
-    EXPECT_FALSE(Checked(IDM_AUTO_START));
-    EXPECT_EQ(Command(IDM_AUTO_START), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"auto-start"}));
 }
 
 TEST_F(MainWindow, OpenFolderReadsTheImageFolderSetting)
@@ -450,15 +432,7 @@ TEST_F(MainWindow, SettingsCommandOpensDialog129WithTheSettingsProcedure)
     EXPECT_EQ(Command(IDM_SETTINGS), 0);
     EXPECT_EQ(g_recorder.calls, (Calls{"settings"}));
     EXPECT_EQ(g_recorder.settingsOwner, window);
-    EXPECT_EQ(g_recorder.settingsParam, 0);
-}
-
-TEST_F(MainWindow, ConnectionCommandOpensDialog130WithItsProcedure)
-{
-    Open();
-    g_recorder.Clear();
-    EXPECT_EQ(Command(IDM_CONNECTION), 0);
-    EXPECT_EQ(g_recorder.calls, (Calls{"connection"}));
+    EXPECT_NE(g_recorder.settingsParam, 0);  // where the values come back
 }
 
 INT_PTR RunAboutBox(UINT message, WPARAM wParam)
@@ -510,40 +484,40 @@ protected:
 
 TEST_F(MenuCheckTest, WithoutToggleOnlyReports)
 {
-    EXPECT_FALSE(MenuCheck(501, false, menu_));
-    EXPECT_TRUE(MenuCheck(502, false, menu_));
+    EXPECT_FALSE(IsMenuChecked(501, menu_));
+    EXPECT_TRUE(IsMenuChecked(502, menu_));
     EXPECT_EQ(State(501) & MF_CHECKED, 0u);
     EXPECT_EQ(State(502) & MF_CHECKED, UINT{MF_CHECKED});
 }
 
 TEST_F(MenuCheckTest, ToggleFlipsAndReturnsTheNewState)
 {
-    EXPECT_TRUE(MenuCheck(501, true, menu_));
+    EXPECT_TRUE(ToggleMenuCheck(501, menu_));
     EXPECT_TRUE(State(501) & MF_CHECKED);
-    EXPECT_FALSE(MenuCheck(501, true, menu_));
+    EXPECT_FALSE(ToggleMenuCheck(501, menu_));
     EXPECT_FALSE(State(501) & MF_CHECKED);
-    EXPECT_FALSE(MenuCheck(502, true, menu_));
+    EXPECT_FALSE(ToggleMenuCheck(502, menu_));
     EXPECT_FALSE(State(502) & MF_CHECKED);
 }
 
 TEST_F(MenuCheckTest, ToggleReplacesTheWholeStateWord)
 {
-    EXPECT_TRUE(MenuCheck(503, true, menu_));
+    EXPECT_TRUE(ToggleMenuCheck(503, menu_));
     EXPECT_EQ(State(503) & (MF_GRAYED | MF_CHECKED), UINT{MF_CHECKED});
 }
 
 TEST_F(MenuCheckTest, AnItemThatIsNotThereCountsAsUnchecked)
 {
-    EXPECT_FALSE(MenuCheck(999, false, menu_));
+    EXPECT_FALSE(IsMenuChecked(999, menu_));
 }
 
 TEST_F(MainWindow, MenuCheckWithoutAMenuWorksOnTheMainWindowsMenuBar)
 {
     Open();
-    EXPECT_TRUE(MenuCheck(IDM_AUTO_UPLOAD, false));
-    EXPECT_FALSE(MenuCheck(IDM_AUTO_UPLOAD, true));
+    EXPECT_TRUE(IsMenuChecked(IDM_AUTO_UPLOAD));
+    EXPECT_FALSE(ToggleMenuCheck(IDM_AUTO_UPLOAD));
     EXPECT_FALSE(Checked(IDM_AUTO_UPLOAD));
-    EXPECT_TRUE(MenuCheck(IDM_AUTO, true));
+    EXPECT_TRUE(ToggleMenuCheck(IDM_AUTO));
     EXPECT_TRUE(Checked(IDM_AUTO));
 }
 

@@ -7,8 +7,7 @@
 #include "app_state.h"
 #include "auto_cycle.h"
 #include "capture_window.h"
-#include "ftp_upload.h"
-#include "numbered_save.h"
+#include "picture_commands.h"
 #include "connection_dialog.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
@@ -46,10 +45,11 @@ HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
-void SaveNumberedImage(bool jpeg, bool caption, int32_t startNumber)
+void SaveNumberedImage(SaveKind kind, int32_t startNumber)
 {
+    const char* const kinds[] = {"bmp", "captioned-bmp", "jpeg"};
     char text[64];
-    snprintf(text, sizeof(text), "save %d %d %ld", jpeg ? 1 : 0, caption ? 1 : 0, static_cast<long>(startNumber));
+    snprintf(text, sizeof(text), "save %s %ld", kinds[static_cast<int>(kind)], static_cast<long>(startNumber));
     g_recorder.calls.push_back(text);
 }
 
@@ -75,6 +75,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lP
     EndDialog(dialog, IDCANCEL);
     return TRUE;
 }
+
+void StoreSettings(const SettingsValues&) { g_recorder.calls.push_back("store settings"); }
+void StoreConnection(const ConnectionValues&) { g_recorder.calls.push_back("store connection"); }
 
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {

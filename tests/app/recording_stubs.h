@@ -26,7 +26,7 @@ struct Recorder {
     bool refuseCaptureWindow = false;    // CreateCaptureWindow returns null
     std::vector<CaptureCreation> creations;
     std::vector<CaptureMessage> captureMessages;
-    std::vector<std::string> calls;      // "save 1 1 0", "upload", "auto", "tick", "settings",
+    std::vector<std::string> calls;      // "save jpeg 0", "upload", "auto", "tick", "settings",
                                          // "auto-start", "remember 32777 0"
     HWND settingsOwner = nullptr;
     LPARAM settingsParam = -1;

@@ -7,7 +7,6 @@
 
 #include <jpeglib.h>
 
-#include "app_state.h"
 #include "capture_window.h"
 
 namespace {
@@ -285,8 +284,6 @@ void TestWindows::Reset()
     SendMessageA(capture_, WM_CAP_SET_SCALE, 0, 0);
     SendMessageA(capture_, WM_CAP_SET_PREVIEWRATE, 66, 0);
     SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", nullptr);
-    g_mainWindow = parent_;
-    g_captureWindow = capture_;
     RedrawWindow(parent_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpFor(0);
 }

@@ -45,8 +45,8 @@ struct DecodedJpeg {
 bool DecodeJpeg(const std::string& path, DecodedJpeg& out);
 
 // A visible top-level window standing in for the main window, with a capture window
-// as its child; both set as the process-wide handles. One pair serves the whole test
-// program: under Wine a shown top-level window takes seconds to go away.
+// as its child. One pair serves the whole test program: under Wine a shown top-level
+// window takes seconds to go away.
 class TestWindows {
 public:
     static TestWindows& Shared();

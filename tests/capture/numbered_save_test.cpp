@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app_state.h"
 #include "capture_test_support.h"
 #include "capture_window.h"
 #include "dib_image.h"
@@ -71,7 +70,7 @@ std::vector<uint8_t> PixelRows(const std::vector<uint8_t>& bmp)
 
 // What the caption should look like on a grey 24-bit frame: the text drawn by the
 // same platform calls into a section of our own.
-std::vector<uint8_t> ReferenceCaptionRows(const char* text)
+std::vector<uint8_t> ReferenceCaptionRows(HWND shownIn, const char* text)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -79,7 +78,7 @@ std::vector<uint8_t> ReferenceCaptionRows(const char* text)
     info.bmiHeader.biHeight = kHeight;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
-    HDC windowDc = GetDC(g_mainWindow);
+    HDC windowDc = GetDC(shownIn);
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     const size_t size = static_cast<size_t>(((kWidth * 24 + 31) & ~31) / 8) * kHeight;
@@ -98,7 +97,7 @@ std::vector<uint8_t> ReferenceCaptionRows(const char* text)
     SelectObject(memoryDc, previous);
     DeleteDC(memoryDc);
     DeleteObject(section);
-    ReleaseDC(g_mainWindow, windowDc);
+    ReleaseDC(shownIn, windowDc);
     return rows;
 }
 
@@ -107,7 +106,6 @@ protected:
     void SetUp() override
     {
         g_settings.filePath = "./Pelmix.ini";
-        g_lastSavedFileName = "before";
         CreateDirectoryA("images", nullptr);
         WriteIni("local_dir", "images");
         ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, kGrey, kGrey, kGrey)));
@@ -124,6 +122,11 @@ protected:
 
     bool WriteFrame(const std::vector<uint8_t>& frame) { return WriteBytes(folder.path() + "\\frame.bmp", frame); }
 
+    // As the program records it: the name the save reports, file or no file.
+    void Save(SaveKind kind, int32_t startNumber = 0)
+    {
+        lastSaved = SaveNextNumbered(kind, startNumber, captureWindow, windows.parent()).name;
+    }
     static std::string Image(const std::string& name) { return "images\\" + name; }
     static void Touch(const std::string& name) { WriteBytes(Image(name), {}); }
     static std::vector<std::string> Images()
@@ -135,6 +138,8 @@ protected:
 
     ScratchFolder folder;
     TestWindows& windows = TestWindows::Shared();
+    HWND captureWindow = windows.capture();
+    std::string lastSaved = "before";
 };
 
 using Names = std::vector<std::string>;
@@ -206,15 +211,15 @@ private:
 
 TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZero)
 {
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
     EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
 }
 
 TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZeroForAJpegToo)
 {
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "pc00000.jpg");
     EXPECT_EQ(Images(), Names({"pc00000.jpg"}));
 }
 
@@ -222,10 +227,10 @@ TEST_F(NumberedSaveTest, NextNumberFollowsTheLargestWhateverTheExtension)
 {
     Touch("pc00007.jpg");
     Touch("pc00012.bmp");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00013.bmp");
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00014.jpg");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "pc00013.bmp");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "pc00014.jpg");
 }
 
 TEST_F(NumberedSaveTest, ASingleExistingNameCountsByItsFiveCharacterNumber)
@@ -240,8 +245,8 @@ TEST_F(NumberedSaveTest, ASingleExistingNameCountsByItsFiveCharacterNumber)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.existing);
         Touch(c.existing);
-        SaveNumberedImage(false, false, 0);
-        EXPECT_EQ(g_lastSavedFileName, c.saved);
+        Save(SaveKind::Bmp);
+        EXPECT_EQ(lastSaved, c.saved);
         DeleteFileA(Image(c.existing).c_str());
         DeleteFileA(Image(c.saved).c_str());
         ASSERT_EQ(Images(), Names{});
@@ -252,17 +257,17 @@ TEST_F(NumberedSaveTest, FoldersCountLikeFiles)
 {
     CreateDirectoryA(Image("pc00030").c_str(), nullptr);
     Touch("xy00040.jpg");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00031.bmp");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "pc00031.bmp");
 }
 
 TEST_F(NumberedSaveTest, EmptyPrefixGivesBareNumbersFromZero)
 {
     WriteIni("st", "");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "00000.bmp");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "00001.bmp");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "00000.bmp");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "00001.bmp");
 }
 
 TEST_F(NumberedSaveTest, PrefixWithAFolderPartCountsTheNamesInThatFolder)
@@ -270,27 +275,31 @@ TEST_F(NumberedSaveTest, PrefixWithAFolderPartCountsTheNamesInThatFolder)
     CreateDirectoryA(Image("sub").c_str(), nullptr);
     Touch("sub\\pc00004.jpg");
     WriteIni("st", "sub\\pc");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "sub\\pc00005.bmp");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "sub\\pc00005.bmp");
     EXPECT_TRUE(FileExists(Image("sub\\pc00005.bmp")));
+    // The current folder of the image folder's own drive is the image folder.
+    WriteIni("st", "C:sub\\pc");
+    Save(SaveKind::Bmp);
+    EXPECT_TRUE(FileExists(Image("sub\\pc00006.bmp"))) << lastSaved;
 }
 
 TEST_F(NumberedSaveTest, StartNumberIsTheLowestNumberUsed)
 {
     Touch("pc00003.jpg");
-    SaveNumberedImage(false, false, 10);
-    EXPECT_EQ(g_lastSavedFileName, "pc00010.bmp");
+    Save(SaveKind::Bmp, 10);
+    EXPECT_EQ(lastSaved, "pc00010.bmp");
 }
 
 TEST_F(NumberedSaveTest, FixedSlotStartAlwaysGivesTheSlotAndReplacesThePreviousPicture)
 {
     Touch("pc00005.jpg");
     ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, 40, 40, 40)));
-    SaveNumberedImage(true, true, 99999);
-    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    Save(SaveKind::CaptionedJpeg, 99999);
+    EXPECT_EQ(lastSaved, "pc99999.jpg");
     ASSERT_TRUE(WriteFrame(MakeFrame(FrameKind::Rgb24, kWidth, kHeight, 200, 200, 200)));
-    SaveNumberedImage(true, true, 99999);
-    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    Save(SaveKind::CaptionedJpeg, 99999);
+    EXPECT_EQ(lastSaved, "pc99999.jpg");
     EXPECT_EQ(Images(), Names({"pc00005.jpg", "pc99999.jpg"}));
     DecodedJpeg jpeg;
     ASSERT_TRUE(DecodeJpeg(Image("pc99999.jpg"), jpeg));
@@ -305,9 +314,9 @@ TEST_F(NumberedSaveTest, PlainBmpSaveLeavesTheFrameByteForByte)
                            FrameKind::Rgb32}) {
         std::vector<uint8_t> frame = MakeFrame(kind, kWidth, kHeight, 10, 200, 90);
         ASSERT_TRUE(WriteFrame(frame));
-        SaveNumberedImage(false, false, 0);
+        Save(SaveKind::Bmp);
         std::vector<uint8_t> written;
-        ASSERT_TRUE(ReadBytes(Image(g_lastSavedFileName), written)) << FrameKindName(kind);
+        ASSERT_TRUE(ReadBytes(Image(lastSaved), written)) << FrameKindName(kind);
         EXPECT_EQ(written, frame) << FrameKindName(kind);
     }
 }
@@ -317,7 +326,7 @@ TEST_F(NumberedSaveTest, PlainBmpSaveDrawsNothingOnTheMainWindow)
     PumpFor(30);
     const int besideX = (kWidth - 1) + 4 + kWidth / 2;
     ASSERT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
-    SaveNumberedImage(false, false, 0);
+    Save(SaveKind::Bmp);
     EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
 }
 
@@ -328,7 +337,7 @@ TEST_F(NumberedSaveTest, JpegSaveShowsTheCaptionedPictureBesideTheLiveOne)
     ASSERT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(0, 0, 0));
     SendMessageA(windows.capture(), WM_CAP_SET_PREVIEWRATE, 10, 0);
     SendMessageA(windows.capture(), WM_CAP_SET_PREVIEW, TRUE, 0);
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(kGrey, kGrey, kGrey));
     // The live picture goes on being repainted without wiping the copy beside it.
     PumpFor(100);
@@ -338,22 +347,22 @@ TEST_F(NumberedSaveTest, JpegSaveShowsTheCaptionedPictureBesideTheLiveOne)
 TEST_F(NumberedSaveTest, CaptionedBmpSaveWritesTheCaptionIntoTheBmp)
 {
     WriteIni("msg", "Pelmix");
-    SaveNumberedImage(false, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    Save(SaveKind::CaptionedBmp);
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
     std::vector<uint8_t> written;
     ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows("Pelmix"));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), "Pelmix"));
 }
 
 TEST_F(NumberedSaveTest, PercentDirectiveDrawsOnePercentSign)
 {
     WriteIni("msg", "%%");
-    SaveNumberedImage(false, true, 0);
+    Save(SaveKind::CaptionedBmp);
     std::vector<uint8_t> written;
     ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    std::vector<uint8_t> onePercent = ReferenceCaptionRows("%");
-    EXPECT_NE(onePercent, ReferenceCaptionRows("%%"));
-    EXPECT_NE(onePercent, ReferenceCaptionRows(""));
+    std::vector<uint8_t> onePercent = ReferenceCaptionRows(windows.parent(), "%");
+    EXPECT_NE(onePercent, ReferenceCaptionRows(windows.parent(), "%%"));
+    EXPECT_NE(onePercent, ReferenceCaptionRows(windows.parent(), ""));
     EXPECT_EQ(PixelRows(written), onePercent);
 }
 
@@ -363,23 +372,23 @@ TEST_F(NumberedSaveTest, CaptionTooLongToExpandDrawsNoText)
     for (int i = 0; i < 127; ++i)
         manyYears += "%Y";  // 254 bytes that expand to 508
     WriteIni("msg", manyYears.c_str());
-    SaveNumberedImage(false, true, 0);
+    Save(SaveKind::CaptionedBmp);
     std::vector<uint8_t> written;
     ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), ""));
 }
 
 TEST_F(NumberedSaveTest, UnknownDirectivesDrawNothing)
 {
     WriteIni("msg", "%q%#q%E%");
-    SaveNumberedImage(false, true, 0);
+    Save(SaveKind::CaptionedBmp);
     std::vector<uint8_t> written;
     ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(""));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), ""));
     WriteIni("msg", "A%qB%#EC");
-    SaveNumberedImage(false, true, 0);
+    Save(SaveKind::CaptionedBmp);
     ASSERT_TRUE(ReadBytes(Image("pc00001.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows("ABC"));
+    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), "ABC"));
 }
 
 // --- JPEG saves ---
@@ -390,8 +399,8 @@ TEST_F(NumberedSaveTest, JpegSaveOfEveryDepthLeavesACaptionedJpegAndNoBmp)
                            FrameKind::Rgb32}) {
         SCOPED_TRACE(FrameKindName(kind));
         ASSERT_TRUE(WriteFrame(MakeFrame(kind, kWidth, kHeight, kGrey, kGrey, kGrey)));
-        SaveNumberedImage(true, true, 0);
-        const std::string jpegName = g_lastSavedFileName;
+        Save(SaveKind::CaptionedJpeg);
+        const std::string jpegName = lastSaved;
         ASSERT_EQ(jpegName.size(), 11u);
         EXPECT_EQ(jpegName.substr(7), ".jpg");
         EXPECT_FALSE(FileExists(Image(jpegName.substr(0, 7) + ".bmp")));
@@ -410,21 +419,10 @@ TEST_F(NumberedSaveTest, JpegSaveOfEveryDepthLeavesACaptionedJpegAndNoBmp)
     EXPECT_EQ(Images().size(), 5u);
 }
 
-TEST_F(NumberedSaveTest, JpegSaveWithoutTheCaptionFlagStillCarriesTheCaption)
-{
-    SaveNumberedImage(true, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
-    DecodedJpeg jpeg;
-    ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), jpeg));
-    CaptionInk ink = InkOf(jpeg);
-    EXPECT_GT(ink.white, 20);
-    EXPECT_GT(ink.black, 20);
-}
-
 TEST_F(NumberedSaveTest, EmptyCaptionFormatDrawsNoTextButStillExports)
 {
     WriteIni("msg", "");
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     DecodedJpeg jpeg;
     ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), jpeg));
     CaptionInk ink = InkOf(jpeg);
@@ -436,11 +434,11 @@ TEST_F(NumberedSaveTest, EmptyCaptionFormatDrawsNoTextButStillExports)
 TEST_F(NumberedSaveTest, QualityIsClampedToOneToHundred)
 {
     WriteIni("jpeg_q", "0");
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     WriteIni("jpeg_q", "250");
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     WriteIni("jpeg_q", nullptr);
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
 
     DecodedJpeg lowest, highest, standard;
     ASSERT_TRUE(DecodeJpeg(Image("pc00000.jpg"), lowest));
@@ -462,25 +460,25 @@ TEST_F(NumberedSaveTest, JpegFromMemoryHasTheBytesOfTheRouteThroughAFile)
                            FrameKind::Rgb32}) {
         SCOPED_TRACE(FrameKindName(kind));
         ASSERT_TRUE(WriteFrame(MakeFrame(kind, kWidth + 1, kHeight + 1, 90, 140, 200)));
-        SaveNumberedImage(false, true, 0);
-        const std::string viaFileBmp = Image(g_lastSavedFileName);
-        SaveNumberedImage(true, true, 0);
+        Save(SaveKind::CaptionedBmp);
+        const std::string viaFileBmp = Image(lastSaved);
+        Save(SaveKind::CaptionedJpeg);
         DibImage viaFile;
         ASSERT_TRUE(viaFile.LoadBmp(viaFileBmp.c_str()));
         ASSERT_TRUE(viaFile.SaveJpeg("via-file.jpg", 75));
         std::vector<uint8_t> expected, made;
         ASSERT_TRUE(ReadBytes("via-file.jpg", expected));
-        ASSERT_TRUE(ReadBytes(Image(g_lastSavedFileName), made));
-        EXPECT_TRUE(made == expected) << g_lastSavedFileName;
+        ASSERT_TRUE(ReadBytes(Image(lastSaved), made));
+        EXPECT_TRUE(made == expected) << lastSaved;
     }
 }
 
 TEST_F(NumberedSaveTest, JpegSaveWritesNoOtherFileIntoTheFolder)
 {
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     FolderWatch watch("images");
-    SaveNumberedImage(true, true, 0);
-    ASSERT_EQ(g_lastSavedFileName, "pc00001.jpg");
+    Save(SaveKind::CaptionedJpeg);
+    ASSERT_EQ(lastSaved, "pc00001.jpg");
     EXPECT_EQ(watch.NamesUntil("pc00001.jpg"), Names({"pc00001.jpg"}));
 }
 
@@ -508,12 +506,12 @@ TEST_F(NumberedSaveTest, RememberedNumberGivesWayToEveryChangeInTheFolder)
         for (const std::string& name : Images())
             DeleteFileA(Image(name).c_str()) || RemoveDirectoryA(Image(name).c_str());
         ASSERT_TRUE(Images().empty());
-        SaveNumberedImage(true, true, 0);
-        SaveNumberedImage(true, true, 0);
-        ASSERT_EQ(g_lastSavedFileName, "pc00001.jpg");
+        Save(SaveKind::CaptionedJpeg);
+        Save(SaveKind::CaptionedJpeg);
+        ASSERT_EQ(lastSaved, "pc00001.jpg");
         c.apply();
-        SaveNumberedImage(true, true, 0);
-        EXPECT_EQ(g_lastSavedFileName, c.expected);
+        Save(SaveKind::CaptionedJpeg);
+        EXPECT_EQ(lastSaved, c.expected);
     }
 }
 
@@ -524,8 +522,8 @@ TEST_F(NumberedSaveTest, WhenTheNumbersRunOutTheLowestFreeOnesAreTakenInTurn)
         Touch(name);
     Names saved;
     for (int i = 0; i < 3; ++i) {
-        SaveNumberedImage(true, true, 0);
-        saved.push_back(g_lastSavedFileName);
+        Save(SaveKind::CaptionedJpeg);
+        saved.push_back(lastSaved);
     }
     EXPECT_EQ(saved, Names({"pc00002.jpg", "pc00004.jpg", "pc00005.jpg"}));
     EXPECT_EQ(Images().size(), 7u);
@@ -533,21 +531,21 @@ TEST_F(NumberedSaveTest, WhenTheNumbersRunOutTheLowestFreeOnesAreTakenInTurn)
 
 // --- Folders ---
 
-TEST_F(NumberedSaveTest, CurrentFolderIsRestored)
+TEST_F(NumberedSaveTest, CurrentFolderIsLeftAsItIs)
 {
     const std::string before = CurrentFolder();
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     EXPECT_EQ(CurrentFolder(), before);
     WriteIni("local_dir", "nowhere");
-    SaveNumberedImage(false, false, 0);
+    Save(SaveKind::Bmp);
     EXPECT_EQ(CurrentFolder(), before);
 }
 
 TEST_F(NumberedSaveTest, MissingImageFolderSavesIntoTheCurrentFolder)
 {
     WriteIni("local_dir", "nowhere");
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.jpg");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "pc00000.jpg");
     EXPECT_TRUE(FileExists("pc00000.jpg"));
     EXPECT_FALSE(FileExists("pc00000.bmp"));
     EXPECT_TRUE(Images().empty());
@@ -556,7 +554,7 @@ TEST_F(NumberedSaveTest, MissingImageFolderSavesIntoTheCurrentFolder)
 TEST_F(NumberedSaveTest, DefaultImageFolderIsTheCurrentFolder)
 {
     WriteIni("local_dir", nullptr);
-    SaveNumberedImage(false, false, 0);
+    Save(SaveKind::Bmp);
     EXPECT_TRUE(FileExists("pc00000.bmp"));
 }
 
@@ -565,19 +563,19 @@ TEST_F(NumberedSaveTest, DefaultImageFolderIsTheCurrentFolder)
 TEST_F(NumberedSaveTest, UnreadableFrameCreatesNothingAndNamesTheBmp)
 {
     ConnectFrameFile("no-such-frame.bmp");
-    SaveNumberedImage(true, true, 0);
+    Save(SaveKind::CaptionedJpeg);
     EXPECT_TRUE(Images().empty());
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
 }
 
 TEST_F(NumberedSaveTest, OldPictureInTheFixedSlotIsNotTakenForAFrameThatFailed)
 {
-    SaveNumberedImage(false, false, 99999);
+    Save(SaveKind::Bmp, 99999);
     ASSERT_EQ(Images(), Names({"pc99999.bmp"}));
     ConnectFrameFile("no-such-frame.bmp");
-    SaveNumberedImage(true, true, 99999);
+    Save(SaveKind::CaptionedJpeg, 99999);
     EXPECT_TRUE(Images().empty());
-    EXPECT_EQ(g_lastSavedFileName, "pc99999.bmp");
+    EXPECT_EQ(lastSaved, "pc99999.bmp");
 }
 
 // Neither save makes a picture of a frame that is not a whole one, and a header that
@@ -602,10 +600,10 @@ TEST_F(NumberedSaveTest, FramesThatAreNotWholePicturesLeaveNoFile)
     for (const auto& frame : frames) {
         SCOPED_TRACE(frame.what);
         ASSERT_TRUE(WriteFrame(frame.bytes));
-        SaveNumberedImage(false, false, 0);
-        EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
-        SaveNumberedImage(true, true, 0);
-        EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+        Save(SaveKind::Bmp);
+        EXPECT_EQ(lastSaved, "pc00000.bmp");
+        Save(SaveKind::CaptionedJpeg);
+        EXPECT_EQ(lastSaved, "pc00000.bmp");
         EXPECT_TRUE(Images().empty());
     }
     PROCESS_MEMORY_COUNTERS memory = {};
@@ -648,8 +646,8 @@ TEST_F(NumberedSaveTest, FrameFileRewrittenWhileSavesRunGivesOnlyWholePictures)
     HANDLE thread = CreateThread(nullptr, 0, Rewriter::Run, &rewriter, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     for (int i = 0; i < 16; ++i) {
-        SaveNumberedImage(false, false, 0);
-        SaveNumberedImage(true, true, 0);
+        Save(SaveKind::Bmp);
+        Save(SaveKind::CaptionedJpeg);
     }
     InterlockedExchange(&rewriter.stop, 1);
     WaitForSingleObject(thread, INFINITE);
@@ -677,10 +675,10 @@ TEST_F(NumberedSaveTest, FrameFileRewrittenWhileSavesRunGivesOnlyWholePictures)
 TEST_F(NumberedSaveTest, PrefixWithAStreamColonSavesNothingAndNamesNoFile)
 {
     WriteIni("st", "pc:stream");
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "");
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "");
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "");
     EXPECT_TRUE(Images().empty());
 }
 
@@ -688,29 +686,29 @@ TEST_F(NumberedSaveTest, PrefixWithAStreamColonSavesNothingAndNamesNoFile)
 TEST_F(NumberedSaveTest, UnwritableJpegStillDeletesTheBmpAndNamesTheJpeg)
 {
     ASSERT_TRUE(CreateDirectoryA(Image("pc99999.jpg").c_str(), nullptr));
-    SaveNumberedImage(true, true, 99999);
-    EXPECT_EQ(g_lastSavedFileName, "pc99999.jpg");
+    Save(SaveKind::CaptionedJpeg, 99999);
+    EXPECT_EQ(lastSaved, "pc99999.jpg");
     EXPECT_FALSE(FileExists(Image("pc99999.bmp")));
     EXPECT_EQ(Images(), Names({"pc99999.jpg"}));
 }
 
 TEST_F(NumberedSaveTest, PrefixTooLongForAFileNameSavesNothingAndNamesNoFile)
 {
-    SaveNumberedImage(false, false, 0);
-    ASSERT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    Save(SaveKind::Bmp);
+    ASSERT_EQ(lastSaved, "pc00000.bmp");
     WriteIni("st", std::string(251, 'p').c_str());
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "");
     EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
 }
 
 TEST_F(NumberedSaveTest, WithoutCaptureWindowNothingIsWritten)
 {
-    g_captureWindow = nullptr;
-    SaveNumberedImage(false, false, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
-    SaveNumberedImage(true, true, 0);
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    captureWindow = nullptr;
+    Save(SaveKind::Bmp);
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
+    Save(SaveKind::CaptionedJpeg);
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
     EXPECT_TRUE(Images().empty());
 }
 
@@ -718,9 +716,9 @@ TEST_F(NumberedSaveTest, WithoutAnySourceASaveWritesNothingAndTheWindowLives)
 {
     SetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", nullptr);
     EXPECT_EQ(SendMessageA(windows.capture(), WM_CAP_DRIVER_CONNECT, 0, 0), FALSE);
-    SaveNumberedImage(true, true, 0);
-    SaveNumberedImage(false, false, 0);
+    Save(SaveKind::CaptionedJpeg);
+    Save(SaveKind::Bmp);
     EXPECT_TRUE(Images().empty());
-    EXPECT_EQ(g_lastSavedFileName, "pc00000.bmp");
+    EXPECT_EQ(lastSaved, "pc00000.bmp");
     EXPECT_TRUE(IsWindow(windows.capture()));
 }

@@ -1,5 +1,5 @@
-// Opens the real settings dialog on its own in the current folder and exits with its
-// result, for the tests that type into it through the X server.
+// Opens the real settings dialog on its own in the current folder, stores what it
+// took, and exits with its result, for the tests that type into it through the X server.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,7 +11,12 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     PointSettingsAtIniFile();
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
+    SettingsValues values;
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc,
+                                     reinterpret_cast<LPARAM>(&values));
+    // As the program does: what the dialog took is stored once it has closed with OK.
+    if (result == IDOK)
+        StoreSettings(values);
     // Told on stderr so that a failing test can show where the dialog ended.
     char folder[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof(folder), folder);

@@ -421,7 +421,11 @@ BOOL CALLBACK FindOwnedBox(HWND window, LPARAM param)
 
 INT_PTR RunConnectionDialog(const std::vector<DialogStep>& steps)
 {
-    return RunDialog(IDD_CONNECTION, ConnectionDialogProc, steps);
+    ConnectionValues values;
+    const INT_PTR result = RunDialog(IDD_CONNECTION, ConnectionDialogProc, steps, reinterpret_cast<LPARAM>(&values));
+    if (result == IDOK)
+        StoreConnection(values);
+    return result;
 }
 
 }  // namespace

@@ -146,17 +146,21 @@ void CALLBACK OnDriverTick(HWND, UINT, UINT_PTR, DWORD)
 
 INT_PTR RunSettingsDialog(const std::vector<DialogStep>& steps)
 {
-    return RunDialog(IDD_SETTINGS, SettingsDialogProc, steps);
+    SettingsValues values;
+    const INT_PTR result = RunDialog(IDD_SETTINGS, SettingsDialogProc, steps, reinterpret_cast<LPARAM>(&values));
+    if (result == IDOK)
+        StoreSettings(values);
+    return result;
 }
 
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps)
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LPARAM param)
 {
     DialogSession session;
     session.steps = &steps;
     g_session = &session;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, OnDriverTick);
     INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), nullptr,
-                                     procedure, 0);
+                                     procedure, param);
     KillTimer(nullptr, timer);
     g_session = nullptr;
     // A tick that was already queued must not reach the next test's dialog.

@@ -39,11 +39,12 @@ void AgeFileTimeForward(const char* path);
 // only once everything the step before posted has been handled by the dialog.
 using DialogStep = std::function<void(HWND dialog)>;
 
-// Opens dialog 129 modally with SettingsDialogProc and plays the steps. Returns the
-// dialog's result; 99 when the steps ran out and the dialog was still open.
+// Opens dialog 129 modally with SettingsDialogProc, plays the steps and, as the program
+// does, stores what the dialog took when it closed with OK. Returns the dialog's
+// result; 99 when the steps ran out and the dialog was still open.
 INT_PTR RunSettingsDialog(const std::vector<DialogStep>& steps);
-// The same for any dialog template of the program and its procedure.
-INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps);
+// Any dialog template of the program with its procedure and parameter; stores nothing.
+INT_PTR RunDialog(int templateId, DLGPROC procedure, const std::vector<DialogStep>& steps, LPARAM param);
 
 // What a user does, as the window messages the system would deliver.
 void TypeText(HWND control, const std::string& text);   // characters into a control

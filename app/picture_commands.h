@@ -1,0 +1,12 @@
+// Saving and uploading as the menu, the keys and the automatic cycle ask for them: the
+// program's own state (last saved name, title, countdown, preview) is kept here.
+#pragma once
+#include <cstdint>
+
+#include "numbered_save.h"
+
+// Records the name the save reports as the last saved one, even a name with no file.
+void SaveNumberedImage(SaveKind kind, int32_t startNumber = 0);
+// The last saved picture to the FTP server, with the upload title and the preview off
+// meanwhile; afterwards the countdown starts a full period again.
+void UploadLastImage();
