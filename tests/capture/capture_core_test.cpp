@@ -316,47 +316,36 @@ TEST(BmpView, FindsHeaderAndRowsOfWellFormedFiles)
     EXPECT_EQ(view.height, -3);
 }
 
-TEST(BmpView, RefusesFilesWhoseRowsOrTablesLieOutside)
+TEST(BmpView, RefusesWhatLiesOutsideOrCannotBePainted)
 {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bmp;
+        size_t at;        // one byte set to value (at 0 with value 'B': left as it is)
+        uint8_t value;
+        size_t cut;       // bytes left off the end
+    };
+    const std::vector<uint8_t> plain = MakeBmp(16, 16, 24);
+    const Case cases[] = {
+        {"a byte short", plain, 0, 'B', 1},
+        {"headers cut", plain, 0, 'B', plain.size() - 53},
+        {"wrong magic", plain, 0, 'X', 0},
+        {"rows past the end", plain, 10, 200, 0},
+        {"table past the end", MakeBmp(4, 4, 8, 0, 16), 46, 0, 0},  // now claims 256 colours
+        {"width near 2^31", plain, 21, 0x7F, 0},
+        {"run-length coded", MakeBmp(4, 4, 8, 1), 0, 'B', 0},
+        {"bit fields at 24 bits", MakeBmp(4, 4, 24, 3), 0, 'B', 0},
+        {"12 bits", MakeBmp(4, 4, 24), 28, 12, 0},
+        {"version 5 header", MakeBmp(4, 4, 24), 14, 124, 0},
+        {"zero height", MakeBmp(4, 1, 24), 22, 0, 0},
+    };
     BmpView view;
-    std::vector<uint8_t> bmp = MakeBmp(16, 16, 24);
-    EXPECT_FALSE(ViewBmp(bmp.data(), bmp.size() - 1, view));
-    EXPECT_FALSE(ViewBmp(bmp.data(), 53, view));
     EXPECT_FALSE(ViewBmp(nullptr, 0, view));
-
-    std::vector<uint8_t> wrongMagic = bmp;
-    wrongMagic[0] = 'X';
-    EXPECT_FALSE(ViewBmp(wrongMagic.data(), wrongMagic.size(), view));
-
-    std::vector<uint8_t> farRows = bmp;
-    farRows[10] = 200;
-    EXPECT_FALSE(ViewBmp(farRows.data(), farRows.size(), view));
-
-    std::vector<uint8_t> shortTable = MakeBmp(4, 4, 8, 0, 16);
-    shortTable[46] = 0;  // now claims 256 colours
-    EXPECT_FALSE(ViewBmp(shortTable.data(), shortTable.size(), view));
-
-    std::vector<uint8_t> huge = MakeBmp(16, 16, 24);
-    huge[21] = 0x7F;  // width near 2^31
-    EXPECT_FALSE(ViewBmp(huge.data(), huge.size(), view));
-}
-
-TEST(BmpView, RefusesFormatsItCannotPaint)
-{
-    BmpView view;
-    std::vector<uint8_t> rle = MakeBmp(4, 4, 8, 1);
-    EXPECT_FALSE(ViewBmp(rle.data(), rle.size(), view));
-    std::vector<uint8_t> fields24 = MakeBmp(4, 4, 24, 3);
-    EXPECT_FALSE(ViewBmp(fields24.data(), fields24.size(), view));
-    std::vector<uint8_t> depth = MakeBmp(4, 4, 24);
-    depth[28] = 12;
-    EXPECT_FALSE(ViewBmp(depth.data(), depth.size(), view));
-    std::vector<uint8_t> v5 = MakeBmp(4, 4, 24);
-    v5[14] = 124;
-    EXPECT_FALSE(ViewBmp(v5.data(), v5.size(), view));
-    std::vector<uint8_t> zeroHeight = MakeBmp(4, 1, 24);
-    zeroHeight[22] = 0;
-    EXPECT_FALSE(ViewBmp(zeroHeight.data(), zeroHeight.size(), view));
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bmp = c.bmp;
+        bmp[c.at] = c.value;
+        EXPECT_FALSE(ViewBmp(bmp.data(), bmp.size() - c.cut, view)) << c.what;
+    }
 }
 
 TEST(TestPattern, IsA640x480TwentyFourBitBmp)
