@@ -10,6 +10,11 @@
 # Windows test one. So the two architectures' suites run side by side, and within one
 # architecture a SERIAL test runs alone, as before.
 find_package(GTest REQUIRED)
+# The interpreter that scripts/setup.sh gives pytest and pyftpdlib (Debian's), before any
+# other that comes first on the PATH; -DPython3_EXECUTABLE=... names another.
+if(NOT DEFINED Python3_ROOT_DIR)
+  set(Python3_ROOT_DIR /usr)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 function(pelmix_claim_display test serial)
