@@ -9,6 +9,7 @@
 
 #include "app_state.h"
 #include "capture_window.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
 void RemoveTree(const std::string& folder)
 {
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
+    const FindHandle listing(FindFirstFileA((folder + "\\*").c_str(), &entry));
+    if (listing) {
         do {
             std::string name = entry.cFileName;
             if (name == "." || name == "..")
@@ -39,8 +40,7 @@ void RemoveTree(const std::string& folder)
                 RemoveTree(path);
             else
                 DeleteFileA(path.c_str());
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
+        } while (FindNextFileA(listing.get(), &entry));
     }
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
@@ -195,15 +195,14 @@ std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
+    const FindHandle listing(FindFirstFileA((folder + "\\*").c_str(), &entry));
+    if (!listing)
         return names;
     do {
         std::string name = entry.cFileName;
         if (name != "." && name != "..")
             names.push_back(name);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    } while (FindNextFileA(listing.get(), &entry));
     return names;
 }
 
@@ -299,8 +298,6 @@ void PumpFor(DWORD milliseconds)
 
 COLORREF PixelOf(HWND window, int x, int y)
 {
-    HDC dc = GetDC(window);
-    COLORREF colour = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
-    return colour;
+    const WindowDc dc(window);
+    return GetPixel(dc.get(), x, y);
 }
