@@ -45,34 +45,34 @@ std::string Caption(const char* format)
 
 }  // namespace
 
-TEST(NumberedNamePattern, FollowsTheWindowsWildcardRules)
+TEST(NumberedNamePattern, FollowsTheWindowsWildcardRulesWithDoubleByteCharactersAsOne)
 {
-    EXPECT_TRUE(MatchesNumberedName("pc00007.jpg", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc12.jpg", "pc"));        // fewer than five before the dot
-    EXPECT_TRUE(MatchesNumberedName("pc12345", "pc"));         // no extension
-    EXPECT_TRUE(MatchesNumberedName("pc", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc1.2.3", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pcabcde.jpg", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("pc123456.jpg", "pc"));   // six before the dot
-    EXPECT_FALSE(MatchesNumberedName("pc123456", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("apc00001.jpg", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("p", "pc"));
-}
-
-TEST(NumberedNamePattern, ComparesThePrefixWithoutCase)
-{
-    EXPECT_TRUE(MatchesNumberedName("PC00020.JPG", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc00020.jpg", "Pc"));
-    EXPECT_FALSE(MatchesNumberedName("pd00020.jpg", "pc"));
-}
-
-TEST(NumberedNamePattern, TakesADoubleByteCharacterAsOne)
-{
-    // "ア" is 0x83 0x41 and "ャ" 0x83 0x61: trail bytes that look like "A" and "a".
-    EXPECT_TRUE(MatchesNumberedName("\x83\x41" "00001.jpg", "\x83\x41"));
-    EXPECT_FALSE(MatchesNumberedName("\x83\x61" "00001.jpg", "\x83\x41"));
-    EXPECT_TRUE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8.jpg", "pc"));  // five kana
-    EXPECT_FALSE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9.jpg", "pc"));
+    const struct {
+        const char* name;
+        const char* prefix;
+        bool matches;
+    } cases[] = {
+        {"pc00007.jpg", "pc", true},
+        {"pc12.jpg", "pc", true},  // fewer than five before the dot
+        {"pc12345", "pc", true},   // no extension
+        {"pc", "pc", true},
+        {"pc1.2.3", "pc", true},
+        {"pcabcde.jpg", "pc", true},
+        {"pc123456.jpg", "pc", false},  // six before the dot
+        {"pc123456", "pc", false},
+        {"apc00001.jpg", "pc", false},
+        {"p", "pc", false},
+        {"PC00020.JPG", "pc", true},  // the prefix without regard to case
+        {"pc00020.jpg", "Pc", true},
+        {"pd00020.jpg", "pc", false},
+        // "ア" is 0x83 0x41 and "ャ" 0x83 0x61: trail bytes that look like "A" and "a".
+        {"\x83\x41" "00001.jpg", "\x83\x41", true},
+        {"\x83\x61" "00001.jpg", "\x83\x41", false},
+        {"pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8.jpg", "pc", true},  // five kana
+        {"pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9.jpg", "pc", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesNumberedName(c.name, c.prefix), c.matches) << c.name << " / " << c.prefix;
 }
 
 TEST(PrefixNamePart, IsWhatFollowsTheLastFolderSeparator)
