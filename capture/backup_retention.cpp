@@ -9,6 +9,7 @@
 #include "capture_core.h"
 #include "retention.h"
 #include "settings_store.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -59,9 +60,9 @@ std::vector<NumberedPicture> ListPictures(const std::string& prefix)
     const char* namePart = FileNamePart(prefix.c_str());
     const std::string folderPart = prefix.substr(0, static_cast<size_t>(namePart - prefix.c_str()));
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileExA((prefix + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                      nullptr, 0);
-    if (listing == INVALID_HANDLE_VALUE)
+    const FindHandle listing(FindFirstFileExA((prefix + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                              nullptr, 0));
+    if (!listing)
         return pictures;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -69,8 +70,7 @@ std::vector<NumberedPicture> ListPictures(const std::string& prefix)
         const int32_t number = ParseNumberedPicture(entry.cFileName, namePart);
         if (number >= 0)
             pictures.push_back({folderPart + entry.cFileName, number, UnixSeconds(entry.ftLastWriteTime)});
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    } while (FindNextFileA(listing.get(), &entry));
     return pictures;
 }
 

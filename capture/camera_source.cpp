@@ -11,45 +11,13 @@
 #include <new>
 
 #include "capture_core.h"
+#include "win_handles.h"
 
 // In strmiids, but qedit.h of MinGW-w64 does not declare them.
 EXTERN_C const CLSID CLSID_SampleGrabber;
 EXTERN_C const CLSID CLSID_NullRenderer;
 
 namespace {
-
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { Reset(); }
-
-    void Reset()
-    {
-        if (object_)
-            object_->Release();
-        object_ = nullptr;
-    }
-    T* get() const { return object_; }
-    T* operator->() const { return object_; }
-    T** put()
-    {
-        Reset();
-        return &object_;
-    }
-    void** putVoid() { return reinterpret_cast<void**>(put()); }
-    T* Detach()
-    {
-        T* object = object_;
-        object_ = nullptr;
-        return object;
-    }
-
-private:
-    T* object_ = nullptr;
-};
 
 void FreeMediaType(AM_MEDIA_TYPE& type)
 {
@@ -255,6 +223,16 @@ DWORD WINAPI RetireGraph(void* parameter)
     return 0;
 }
 
+// The thread that stops and releases the parts, or none (the caller then does it).
+HANDLE StartRetiring(GraphParts* parts)
+{
+    InterlockedIncrement(&g_stoppingGraphs);
+    HANDLE thread = CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr);
+    if (!thread)
+        InterlockedDecrement(&g_stoppingGraphs);
+    return thread;
+}
+
 class CameraSource : public VideoSource {
 public:
     ~CameraSource() override
@@ -271,16 +249,8 @@ public:
             parts->rest[2] = builder_.Detach();
             parts->rest[3] = graph_.Detach();
             parts->rest[4] = device_.Detach();
-            HANDLE thread = nullptr;
-            if (mayHang) {
-                InterlockedIncrement(&g_stoppingGraphs);
-                thread = CreateThread(nullptr, 0, RetireGraph, parts, 0, nullptr);
-                if (!thread)
-                    InterlockedDecrement(&g_stoppingGraphs);
-            }
-            if (thread) {
-                CloseHandle(thread);
-            } else {
+            const KernelHandle thread(mayHang ? StartRetiring(parts) : nullptr);
+            if (!thread) {
                 parts->StopAndRelease();
                 delete parts;
             }

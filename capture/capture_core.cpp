@@ -7,35 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dib_layout.h"
+
 namespace {
 
 char LowerAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-uint32_t ReadLe32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadLe16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-void WriteLe32(uint8_t* p, uint32_t value)
-{
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-    p[2] = static_cast<uint8_t>(value >> 16);
-    p[3] = static_cast<uint8_t>(value >> 24);
-}
-
-void WriteLe16(uint8_t* p, uint16_t value)
-{
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
 }
 
 // Captions are code page 932 text: a directive letter that is a lead byte takes its
@@ -52,22 +30,6 @@ const char* SkipCharacter(const char* p)
     if (IsCp932LeadByte(static_cast<unsigned char>(*p)) && p[1])
         return p + 2;
     return p + 1;
-}
-
-// The 14-byte file header and 40-byte info header of a bottom-up 24-bit picture.
-void WriteRgb24BmpHeaders(uint8_t* p, int32_t width, int32_t height, uint32_t pixelBytes)
-{
-    std::fill_n(p, 54, uint8_t{0});
-    p[0] = 'B';
-    p[1] = 'M';
-    WriteLe32(p + 2, 54 + pixelBytes);
-    WriteLe32(p + 10, 54);
-    WriteLe32(p + 14, 40);
-    WriteLe32(p + 18, static_cast<uint32_t>(width));
-    WriteLe32(p + 22, static_cast<uint32_t>(height));
-    WriteLe16(p + 26, 1);
-    WriteLe16(p + 28, 24);
-    WriteLe32(p + 34, pixelBytes);
 }
 
 }  // namespace
@@ -216,49 +178,13 @@ void ExpandCaption(char (&text)[kCaptionCapacity], const char* format, const std
 
 bool ViewBmp(const uint8_t* data, size_t size, BmpView& view)
 {
-    const size_t kHeaders = 14 + 40;
-    if (!data || size < kHeaders || data[0] != 'B' || data[1] != 'M')
+    BmpHeaders headers;
+    if (!ParseBmpHeaders(data, size, BmpPolicy::Display, headers))
         return false;
-    const uint8_t* info = data + 14;
-    uint32_t offBits = ReadLe32(data + 10);
-    uint32_t infoSize = ReadLe32(info);
-    int32_t width = static_cast<int32_t>(ReadLe32(info + 4));
-    int32_t height = static_cast<int32_t>(ReadLe32(info + 8));
-    uint16_t planes = ReadLe16(info + 12);
-    uint16_t bitCount = ReadLe16(info + 14);
-    uint32_t compression = ReadLe32(info + 16);
-    uint32_t clrUsed = ReadLe32(info + 32);
-
-    const int32_t kMaxSide = 32768;
-    if (infoSize != 40 || planes != 1 || width <= 0 || width > kMaxSide || height == 0 ||
-        height > kMaxSide || height < -kMaxSide)
-        return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        return false;
-    bool bitFields = compression == 3;
-    if (compression != 0 && !(bitFields && (bitCount == 16 || bitCount == 32)))
-        return false;
-
-    uint64_t colours = clrUsed;
-    if (bitCount <= 8) {
-        uint64_t full = uint64_t{1} << bitCount;
-        if (colours == 0)
-            colours = full;
-        if (colours > full)
-            return false;
-    } else if (colours > 256) {
-        return false;
-    }
-    uint64_t infoEnd = 14 + 40 + (bitFields ? 12 : 0) + 4 * colours;
-    uint64_t stride = ((static_cast<uint64_t>(width) * bitCount + 31) & ~uint64_t{31}) / 8;
-    uint64_t rows = static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
-    if (infoEnd > size || offBits < infoEnd || offBits + stride * rows > size)
-        return false;
-
-    view.info = info;
-    view.bits = data + offBits;
-    view.width = width;
-    view.height = height;
+    view.info = data + kBmpFileHeaderSize;
+    view.bits = data + headers.offBits;
+    view.width = headers.info.width;
+    view.height = headers.info.height;
     return true;
 }
 
@@ -292,7 +218,7 @@ public:
     void Set(int x, int y, Rgb colour)
     {
         size_t row = static_cast<size_t>(kTestPatternHeight - 1 - y);
-        uint8_t* p = bmp_.data() + 54 + row * kStride + static_cast<size_t>(x) * 3;
+        uint8_t* p = bmp_.data() + kBmpHeadersSize + row * kStride + static_cast<size_t>(x) * 3;
         p[0] = colour.b;
         p[1] = colour.g;
         p[2] = colour.r;
@@ -337,8 +263,8 @@ void MakeTestPatternBmp(uint32_t millisecondsOfDay, std::vector<uint8_t>& bmp)
 {
     const uint32_t pixelBytes = static_cast<uint32_t>(PatternCanvas::kStride) * kTestPatternHeight;
     // Every pixel is painted below; only the header may hold bytes of an earlier frame.
-    bmp.resize(54 + pixelBytes);
-    WriteRgb24BmpHeaders(bmp.data(), kTestPatternWidth, kTestPatternHeight, pixelBytes);
+    bmp.resize(kBmpHeadersSize + pixelBytes);
+    WritePlainBmpHeaders(bmp.data(), kTestPatternWidth, kTestPatternHeight, 24, pixelBytes);
 
     static const Rgb kBars[8] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                  {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
@@ -402,9 +328,9 @@ bool Rgb24FrameToBmp(const uint8_t* pixels, uint64_t length, int32_t width, int3
         return false;
     const size_t stride = static_cast<size_t>(pixelBytes / (height < 0 ? -static_cast<int64_t>(height) : height));
     const size_t rows = static_cast<size_t>(pixelBytes / stride);
-    bmp.resize(54 + static_cast<size_t>(pixelBytes));
-    WriteRgb24BmpHeaders(bmp.data(), width, static_cast<int32_t>(rows), static_cast<uint32_t>(pixelBytes));
-    uint8_t* out = bmp.data() + 54;
+    bmp.resize(kBmpHeadersSize + static_cast<size_t>(pixelBytes));
+    WritePlainBmpHeaders(bmp.data(), width, static_cast<int32_t>(rows), 24, static_cast<uint32_t>(pixelBytes));
+    uint8_t* out = bmp.data() + kBmpHeadersSize;
     if (height > 0) {
         std::copy_n(pixels, static_cast<size_t>(pixelBytes), out);
     } else {

@@ -10,6 +10,7 @@
 
 #include "capture_core.h"
 #include "video_source.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -85,13 +86,15 @@ void UpdatePreviewTimer(HWND window, const CaptureState& state)
 
 bool WriteWholeFile(const char* name, const std::vector<uint8_t>& bytes)
 {
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = bytes.empty() ||
-              (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
-    CloseHandle(file);
+    bool ok;
+    {
+        const KernelHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        DWORD written = 0;
+        ok = bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                               written == bytes.size());
+    }
     // A frame cut short would pass for a whole one.
     if (!ok)
         DeleteFileA(name);
@@ -282,12 +285,11 @@ void OnTimer(HWND window, CaptureState& state)
 void PaintNoCamera(HDC dc, const RECT& client)
 {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    const Selection font(dc, GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     RECT text = client;
     DrawTextA(dc, kNoCameraText, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
 }
 
 void OnPaint(HWND window, const CaptureState& state)

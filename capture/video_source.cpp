@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture_core.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -103,10 +104,11 @@ private:
     bool ReadWholeFrame(std::vector<uint8_t>& bytes, FileStamp& stamp) const
     {
         const uint64_t kLargestFrame = 256 << 20;
-        HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
+        KernelHandle opened(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!opened)
             return false;
+        const HANDLE file = opened.get();
         BY_HANDLE_FILE_INFORMATION before, after;
         bool whole = GetFileInformationByHandle(file, &before) && before.nFileSizeHigh == 0 &&
                      before.nFileSizeLow <= kLargestFrame;
@@ -124,7 +126,6 @@ private:
             stamp.created = before.ftCreationTime;
             stamp.written = before.ftLastWriteTime;
         }
-        CloseHandle(file);
         BmpView view;
         return whole && ViewBmp(bytes.data(), bytes.size(), view);
     }

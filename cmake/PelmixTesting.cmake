@@ -10,6 +10,12 @@
 # Windows test one. So the two architectures' suites run side by side, and within one
 # architecture a SERIAL test runs alone, as before.
 find_package(GTest REQUIRED)
+# The interpreter that scripts/setup.sh gives pytest and pyftpdlib (Debian's), before any
+# other that comes first on the PATH; -DPython3_EXECUTABLE=... names another.
+if(NOT DEFINED Python3_ROOT_DIR)
+  set(Python3_ROOT_DIR /usr)
+endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 function(pelmix_claim_display test serial)
   if(NOT WIN32)
@@ -47,7 +53,7 @@ function(pelmix_pytest name file)
   add_test(NAME ${PELMIX_TEST_PREFIX}${name}
            # A temporary folder of its own: pytest's shared one under /tmp keeps only the
            # last three runs and deletes older ones, even while another run still uses them.
-           COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-harness.sh ${PELMIX_WIN_ARCH} /usr/bin/python3 -m pytest -q -p no:cacheprovider
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-harness.sh ${PELMIX_WIN_ARCH} ${Python3_EXECUTABLE} -m pytest -q -p no:cacheprovider
                    --basetemp=${CMAKE_CURRENT_BINARY_DIR}/pytest-${name}
                    ${CMAKE_CURRENT_SOURCE_DIR}/${file}
            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

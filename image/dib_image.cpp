@@ -44,16 +44,12 @@ bool DibImage::LoadBmp(const char* path)
     SimpleFile file;
     if (!file.OpenRead(path)) return false;
 
-    uint8_t fileHeader[kBmpFileHeaderSize];
-    uint8_t infoHeader[kDibHeaderSize];
-    if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader) return false;
-    if (ReadLe16(fileHeader) != kBmpSignature) return false;
-    if (file.Read(infoHeader, sizeof infoHeader) != sizeof infoHeader) return false;
-    DibHeader h = DibHeader::Parse(infoHeader);
-    if (!h.IsSupported()) return false;
-    const uint64_t headers = kBmpFileHeaderSize + kDibHeaderSize;
-    const uint64_t size = file.Size();
-    if (size < headers || !EnoughPixelBytes(h, size - headers)) return false;
+    uint8_t headers[kBmpHeadersSize];
+    BmpHeaders parsed;
+    if (file.Read(headers, sizeof headers) != sizeof headers) return false;
+    if (!ParseBmpHeaders(headers, file.Size(), BmpPolicy::Export, parsed)) return false;
+    const DibHeader& h = parsed.info;
+    uint8_t* infoHeader = headers + kBmpFileHeaderSize;
     if (h.sizeImage == 0) WriteLe32(infoHeader + 20, h.PixelAreaSize());
 
     uint32_t rest = h.TableSize() + h.PixelAreaSize();

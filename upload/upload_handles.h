@@ -1,35 +1,12 @@
-// Owning wrappers of what an upload opens: kernel handles (the worker thread, the
-// copy that is sent), the libcurl transfer and its command lists. Non-copyable; each
-// closes once.
+// Owning wrappers of what an upload opens: the libcurl transfer and its command lists
+// (kernel handles, for the worker thread and the copy that is sent, come with them).
+// Non-copyable; each closes once.
 #pragma once
 #include <windows.h>
 
 #include <curl/curl.h>
 
-class KernelHandle {
-public:
-    explicit KernelHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~KernelHandle()
-    {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    // Hands the handle over to whoever closes it later.
-    HANDLE release()
-    {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
+#include "win_handles.h"
 
 class CurlTransfer {
 public:

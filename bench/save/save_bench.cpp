@@ -15,6 +15,7 @@
 #include "jpeg_export.h"
 #include "numbered_save.h"
 #include "settings_store.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -109,9 +110,7 @@ void ConfirmRememberedNumber()
     WIN32_FILE_ATTRIBUTE_DATA data;
     GetFileAttributesExA(".", GetFileExInfoStandard, &data);
     WIN32_FIND_DATAA entry;
-    HANDLE found = FindFirstFileA("pc77777.*", &entry);
-    if (found != INVALID_HANDLE_VALUE)
-        FindClose(found);
+    const FindHandle found(FindFirstFileA("pc77777.*", &entry));
 }
 
 struct Result {
@@ -156,20 +155,19 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
         }
         std::memcpy(kept.bits, frame.bmp + 54, frame.size - 54);
         mark[4] = Now();
-        HDC windowDc = GetDC(g_mainWindow);
-        HDC memoryDc = CreateCompatibleDC(windowDc);
-        HGDIOBJ previous = SelectObject(memoryDc, kept.section);
-        RECT area = {8, 8, width - 1, height - 1};
-        SetBkMode(memoryDc, TRANSPARENT);
-        DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
-        area.left = area.top = 6;
-        SetTextColor(memoryDc, RGB(255, 255, 255));
-        DrawTextA(memoryDc, "[24/03/05 07:09]", -1, &area, 0);
-        mark[5] = Now();
-        BitBlt(windowDc, width + 3, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
-        SelectObject(memoryDc, previous);
-        DeleteDC(memoryDc);
-        ReleaseDC(g_mainWindow, windowDc);
+        {
+            const WindowDc windowDc(g_mainWindow);
+            const MemoryDc memoryDc(windowDc.get());
+            const Selection selection(memoryDc.get(), kept.section);
+            RECT area = {8, 8, width - 1, height - 1};
+            SetBkMode(memoryDc.get(), TRANSPARENT);
+            DrawTextA(memoryDc.get(), "[24/03/05 07:09]", -1, &area, 0);
+            area.left = area.top = 6;
+            SetTextColor(memoryDc.get(), RGB(255, 255, 255));
+            DrawTextA(memoryDc.get(), "[24/03/05 07:09]", -1, &area, 0);
+            mark[5] = Now();
+            BitBlt(windowDc.get(), width + 3, 0, width - 1, height - 1, memoryDc.get(), 0, 0, SRCCOPY);
+        }
         GdiFlush();
         mark[6] = Now();
         SaveJpegFile("stage.jpg", header, kept.bits, 75);
@@ -195,7 +193,7 @@ double MeasureRequiredCalls(int width, int height, int runs)
     const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(frame.data() + 14);
     const size_t pixelBytes = frame.size() - 54;
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const GdiObject<HBITMAP> section(CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0));
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const double start = Now();
@@ -210,18 +208,16 @@ double MeasureRequiredCalls(int width, int height, int runs)
         ConfirmRememberedNumber();
         if (bits)
             std::memcpy(bits, frame.data() + 54, pixelBytes);
-        HDC windowDc = GetDC(g_mainWindow);
-        HDC memoryDc = CreateCompatibleDC(windowDc);
-        HGDIOBJ previous = SelectObject(memoryDc, section);
-        BitBlt(windowDc, width + 3, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
-        SelectObject(memoryDc, previous);
-        DeleteDC(memoryDc);
-        ReleaseDC(g_mainWindow, windowDc);
+        {
+            const WindowDc windowDc(g_mainWindow);
+            const MemoryDc memoryDc(windowDc.get());
+            const Selection selection(memoryDc.get(), section.get());
+            BitBlt(windowDc.get(), width + 3, 0, width - 1, height - 1, memoryDc.get(), 0, 0, SRCCOPY);
+        }
         SetCurrentDirectoryA(folder);
         times.push_back(Now() - start);
         Pump();
     }
-    DeleteObject(section);
     return Median(times);
 }
 

@@ -6,16 +6,11 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
-namespace {
+#include "test_files.h"
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+namespace {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
@@ -79,21 +74,21 @@ TEST_F(LogFiles, LinesAreAppendedUntilTheCapThenTheFullLogBecomesTheOlderOne)
     const std::string line(30, 'a');
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(AppendLogLine(path, line, cap));
-    EXPECT_EQ(ReadFile(path), line + line + line);
+    EXPECT_EQ(ReadText(path), line + line + line);
     EXPECT_FALSE(Exists(older));
 
     // 11 more would make 101 bytes: the three go to the older log, the new line starts anew.
     const std::string b(11, 'b'), c(89, 'c');
     ASSERT_TRUE(AppendLogLine(path, b, cap));
-    EXPECT_EQ(ReadFile(path), b);
-    EXPECT_EQ(ReadFile(older), line + line + line);
+    EXPECT_EQ(ReadText(path), b);
+    EXPECT_EQ(ReadText(older), line + line + line);
 
     // Exactly the cap is still one file; one byte more replaces the older log.
     ASSERT_TRUE(AppendLogLine(path, c, cap));
-    EXPECT_EQ(ReadFile(path), b + c);
+    EXPECT_EQ(ReadText(path), b + c);
     ASSERT_TRUE(AppendLogLine(path, "d", cap));
-    EXPECT_EQ(ReadFile(older), b + c);
-    EXPECT_EQ(ReadFile(path), "d");
+    EXPECT_EQ(ReadText(older), b + c);
+    EXPECT_EQ(ReadText(path), "d");
 }
 
 TEST_F(LogFiles, ALogThatCannotBeWrittenIsOnlyReported)
@@ -106,7 +101,7 @@ TEST_F(LogFiles, ALogThatCannotBeWrittenIsOnlyReported)
 
     SetEventLogPath(path);
     LogEvent("written");
-    const std::string text = ReadFile(path);
+    const std::string text = ReadText(path);
     ASSERT_EQ(text.size(), 19u + 1 + 7 + 2);
     EXPECT_EQ(text.substr(19), " written\r\n");
     SetEventLogPath("");

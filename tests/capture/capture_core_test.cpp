@@ -45,34 +45,34 @@ std::string Caption(const char* format)
 
 }  // namespace
 
-TEST(NumberedNamePattern, FollowsTheWindowsWildcardRules)
+TEST(NumberedNamePattern, FollowsTheWindowsWildcardRulesWithDoubleByteCharactersAsOne)
 {
-    EXPECT_TRUE(MatchesNumberedName("pc00007.jpg", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc12.jpg", "pc"));        // fewer than five before the dot
-    EXPECT_TRUE(MatchesNumberedName("pc12345", "pc"));         // no extension
-    EXPECT_TRUE(MatchesNumberedName("pc", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc1.2.3", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pcabcde.jpg", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("pc123456.jpg", "pc"));   // six before the dot
-    EXPECT_FALSE(MatchesNumberedName("pc123456", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("apc00001.jpg", "pc"));
-    EXPECT_FALSE(MatchesNumberedName("p", "pc"));
-}
-
-TEST(NumberedNamePattern, ComparesThePrefixWithoutCase)
-{
-    EXPECT_TRUE(MatchesNumberedName("PC00020.JPG", "pc"));
-    EXPECT_TRUE(MatchesNumberedName("pc00020.jpg", "Pc"));
-    EXPECT_FALSE(MatchesNumberedName("pd00020.jpg", "pc"));
-}
-
-TEST(NumberedNamePattern, TakesADoubleByteCharacterAsOne)
-{
-    // "ア" is 0x83 0x41 and "ャ" 0x83 0x61: trail bytes that look like "A" and "a".
-    EXPECT_TRUE(MatchesNumberedName("\x83\x41" "00001.jpg", "\x83\x41"));
-    EXPECT_FALSE(MatchesNumberedName("\x83\x61" "00001.jpg", "\x83\x41"));
-    EXPECT_TRUE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8.jpg", "pc"));  // five kana
-    EXPECT_FALSE(MatchesNumberedName("pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9.jpg", "pc"));
+    const struct {
+        const char* name;
+        const char* prefix;
+        bool matches;
+    } cases[] = {
+        {"pc00007.jpg", "pc", true},
+        {"pc12.jpg", "pc", true},  // fewer than five before the dot
+        {"pc12345", "pc", true},   // no extension
+        {"pc", "pc", true},
+        {"pc1.2.3", "pc", true},
+        {"pcabcde.jpg", "pc", true},
+        {"pc123456.jpg", "pc", false},  // six before the dot
+        {"pc123456", "pc", false},
+        {"apc00001.jpg", "pc", false},
+        {"p", "pc", false},
+        {"PC00020.JPG", "pc", true},  // the prefix without regard to case
+        {"pc00020.jpg", "Pc", true},
+        {"pd00020.jpg", "pc", false},
+        // "ア" is 0x83 0x41 and "ャ" 0x83 0x61: trail bytes that look like "A" and "a".
+        {"\x83\x41" "00001.jpg", "\x83\x41", true},
+        {"\x83\x61" "00001.jpg", "\x83\x41", false},
+        {"pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8.jpg", "pc", true},  // five kana
+        {"pc\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9.jpg", "pc", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesNumberedName(c.name, c.prefix), c.matches) << c.name << " / " << c.prefix;
 }
 
 TEST(PrefixNamePart, IsWhatFollowsTheLastFolderSeparator)
@@ -316,47 +316,36 @@ TEST(BmpView, FindsHeaderAndRowsOfWellFormedFiles)
     EXPECT_EQ(view.height, -3);
 }
 
-TEST(BmpView, RefusesFilesWhoseRowsOrTablesLieOutside)
+TEST(BmpView, RefusesWhatLiesOutsideOrCannotBePainted)
 {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bmp;
+        size_t at;        // one byte set to value (at 0 with value 'B': left as it is)
+        uint8_t value;
+        size_t cut;       // bytes left off the end
+    };
+    const std::vector<uint8_t> plain = MakeBmp(16, 16, 24);
+    const Case cases[] = {
+        {"a byte short", plain, 0, 'B', 1},
+        {"headers cut", plain, 0, 'B', plain.size() - 53},
+        {"wrong magic", plain, 0, 'X', 0},
+        {"rows past the end", plain, 10, 200, 0},
+        {"table past the end", MakeBmp(4, 4, 8, 0, 16), 46, 0, 0},  // now claims 256 colours
+        {"width near 2^31", plain, 21, 0x7F, 0},
+        {"run-length coded", MakeBmp(4, 4, 8, 1), 0, 'B', 0},
+        {"bit fields at 24 bits", MakeBmp(4, 4, 24, 3), 0, 'B', 0},
+        {"12 bits", MakeBmp(4, 4, 24), 28, 12, 0},
+        {"version 5 header", MakeBmp(4, 4, 24), 14, 124, 0},
+        {"zero height", MakeBmp(4, 1, 24), 22, 0, 0},
+    };
     BmpView view;
-    std::vector<uint8_t> bmp = MakeBmp(16, 16, 24);
-    EXPECT_FALSE(ViewBmp(bmp.data(), bmp.size() - 1, view));
-    EXPECT_FALSE(ViewBmp(bmp.data(), 53, view));
     EXPECT_FALSE(ViewBmp(nullptr, 0, view));
-
-    std::vector<uint8_t> wrongMagic = bmp;
-    wrongMagic[0] = 'X';
-    EXPECT_FALSE(ViewBmp(wrongMagic.data(), wrongMagic.size(), view));
-
-    std::vector<uint8_t> farRows = bmp;
-    farRows[10] = 200;
-    EXPECT_FALSE(ViewBmp(farRows.data(), farRows.size(), view));
-
-    std::vector<uint8_t> shortTable = MakeBmp(4, 4, 8, 0, 16);
-    shortTable[46] = 0;  // now claims 256 colours
-    EXPECT_FALSE(ViewBmp(shortTable.data(), shortTable.size(), view));
-
-    std::vector<uint8_t> huge = MakeBmp(16, 16, 24);
-    huge[21] = 0x7F;  // width near 2^31
-    EXPECT_FALSE(ViewBmp(huge.data(), huge.size(), view));
-}
-
-TEST(BmpView, RefusesFormatsItCannotPaint)
-{
-    BmpView view;
-    std::vector<uint8_t> rle = MakeBmp(4, 4, 8, 1);
-    EXPECT_FALSE(ViewBmp(rle.data(), rle.size(), view));
-    std::vector<uint8_t> fields24 = MakeBmp(4, 4, 24, 3);
-    EXPECT_FALSE(ViewBmp(fields24.data(), fields24.size(), view));
-    std::vector<uint8_t> depth = MakeBmp(4, 4, 24);
-    depth[28] = 12;
-    EXPECT_FALSE(ViewBmp(depth.data(), depth.size(), view));
-    std::vector<uint8_t> v5 = MakeBmp(4, 4, 24);
-    v5[14] = 124;
-    EXPECT_FALSE(ViewBmp(v5.data(), v5.size(), view));
-    std::vector<uint8_t> zeroHeight = MakeBmp(4, 1, 24);
-    zeroHeight[22] = 0;
-    EXPECT_FALSE(ViewBmp(zeroHeight.data(), zeroHeight.size(), view));
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bmp = c.bmp;
+        bmp[c.at] = c.value;
+        EXPECT_FALSE(ViewBmp(bmp.data(), bmp.size() - c.cut, view)) << c.what;
+    }
 }
 
 TEST(TestPattern, IsA640x480TwentyFourBitBmp)

@@ -1,13 +1,11 @@
 // Scratch folders, test frames, test windows and a JPEG reader for the capture tests.
 #include "capture_test_support.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
-#include <jpeglib.h>
-
 #include "capture_window.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -26,8 +24,8 @@ void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
 void RemoveTree(const std::string& folder)
 {
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (listing != INVALID_HANDLE_VALUE) {
+    const FindHandle listing(FindFirstFileA((folder + "\\*").c_str(), &entry));
+    if (listing) {
         do {
             std::string name = entry.cFileName;
             if (name == "." || name == "..")
@@ -38,21 +36,10 @@ void RemoveTree(const std::string& folder)
                 RemoveTree(path);
             else
                 DeleteFileA(path.c_str());
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
+        } while (FindNextFileA(listing.get(), &entry));
     }
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
-}
-
-struct JpegError {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void OnJpegError(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
 const char kParentClass[] = "PelmixCaptureTestParent";
@@ -162,29 +149,6 @@ std::vector<uint8_t> MakeFrame(FrameKind kind, int width, int height, uint8_t r,
     return bmp;
 }
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
-bool ReadBytes(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    bytes.clear();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
-    return true;
-}
-
 bool FileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -194,15 +158,14 @@ std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
+    const FindHandle listing(FindFirstFileA((folder + "\\*").c_str(), &entry));
+    if (!listing)
         return names;
     do {
         std::string name = entry.cFileName;
         if (name != "." && name != "..")
             names.push_back(name);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
+    } while (FindNextFileA(listing.get(), &entry));
     return names;
 }
 
@@ -216,42 +179,6 @@ std::string CurrentFolder()
 void WriteIni(const char* key, const char* value)
 {
     WritePrivateProfileStringA("SETTING", key, value, "./Pelmix.ini");
-}
-
-bool DecodeJpeg(const std::string& path, DecodedJpeg& out)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    jpeg_decompress_struct info;
-    JpegError error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = OnJpegError;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        std::fclose(file);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    out.lumaTable.clear();
-    if (info.quant_tbl_ptrs[0])
-        for (int i = 0; i < DCTSIZE2; ++i)
-            out.lumaTable.push_back(info.quant_tbl_ptrs[0]->quantval[i]);
-    jpeg_start_decompress(&info);
-    out.width = static_cast<int>(info.output_width);
-    out.height = static_cast<int>(info.output_height);
-    out.rgb.assign(static_cast<size_t>(out.width) * out.height * 3, 0);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = out.rgb.data() + static_cast<size_t>(info.output_scanline) * out.width * 3;
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    std::fclose(file);
-    return true;
 }
 
 TestWindows& TestWindows::Shared()
@@ -296,8 +223,6 @@ void PumpFor(DWORD milliseconds)
 
 COLORREF PixelOf(HWND window, int x, int y)
 {
-    HDC dc = GetDC(window);
-    COLORREF colour = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
-    return colour;
+    const WindowDc dc(window);
+    return GetPixel(dc.get(), x, y);
 }

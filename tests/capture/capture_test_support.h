@@ -1,11 +1,14 @@
 // Shared pieces of the capture tests under Wine: a scratch folder, test frames in
-// every depth, a parent window with the capture window in it, and a JPEG reader.
+// every depth, a parent window with the capture window in it.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "test_files.h"
+#include "test_jpeg.h"
 
 // A fresh folder under the temporary folder, made current for the test's length.
 class ScratchFolder {
@@ -28,21 +31,11 @@ const char* FrameKindName(FrameKind kind);
 // allows (the 8-bit frames use a grey palette, so r is taken as the grey level).
 std::vector<uint8_t> MakeFrame(FrameKind kind, int width, int height, uint8_t r, uint8_t g, uint8_t b);
 
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
-bool ReadBytes(const std::string& path, std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 std::vector<std::string> FolderEntries(const std::string& folder);  // without "." and ".."
 std::string CurrentFolder();
 void WriteIni(const char* key, const char* value);   // ./Pelmix.ini, section SETTING
 
-struct DecodedJpeg {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;           // top row first
-    std::vector<unsigned> lumaTable;    // quantisation table 0, natural order
-    const uint8_t* At(int x, int y) const { return rgb.data() + (static_cast<size_t>(y) * width + x) * 3; }
-};
-bool DecodeJpeg(const std::string& path, DecodedJpeg& out);
 
 // A visible top-level window standing in for the main window, with a capture window
 // as its child. One pair serves the whole test program: under Wine a shown top-level

@@ -35,6 +35,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "win_handles.h"
+
 namespace {
 
 HWND ToWindow(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(text, nullptr, 0))); }
@@ -154,7 +156,8 @@ unsigned long CountThreads(DWORD pid)
 
 void ReplyResources(DWORD pid)
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    const KernelHandle opened(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    const HANDLE process = opened.get();
     if (!process) {
         Reply("0");
         return;
@@ -174,7 +177,6 @@ void ReplyResources(DWORD pid)
     DWORD handles = 0;
     if (!GetProcessHandleCount(process, &handles) || !handles)
         handles = CountKernelHandles(pid);
-    CloseHandle(process);
     char text[160];
     snprintf(text, sizeof(text), "%lu %lu %lu %lu %lu %lu", gdi, user, static_cast<unsigned long>(memory.WorkingSetSize),
              static_cast<unsigned long>(memory.PagefileUsage), static_cast<unsigned long>(handles), CountThreads(pid));

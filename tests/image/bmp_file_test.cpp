@@ -93,7 +93,7 @@ TEST(DibLayout, ZeroImageSizeBecomesThePixelAreaSize)
     DibHeader h = LoadedHeader(bmp, "size0.bmp", image);
     EXPECT_EQ(h.sizeImage, 230400u);
     ASSERT_TRUE(image.SaveBmp("size0_out.bmp"));
-    EXPECT_EQ(Le32(TestBmp::ReadBytes("size0_out.bmp"), 14 + 20), 230400u);
+    EXPECT_EQ(Le32(ReadBytes("size0_out.bmp"), 14 + 20), 230400u);
 }
 
 TEST(DibLayout, NonZeroImageSizeIsKeptAsItIs)
@@ -116,7 +116,7 @@ SavedHeader SaveAndReadHeader(const TestBmp& bmp)
     EXPECT_TRUE(bmp.Write("hdr_in.bmp"));
     EXPECT_TRUE(image.LoadBmp("hdr_in.bmp"));
     EXPECT_TRUE(image.SaveBmp("hdr_out.bmp"));
-    std::vector<uint8_t> out = TestBmp::ReadBytes("hdr_out.bmp");
+    std::vector<uint8_t> out = ReadBytes("hdr_out.bmp");
     if (out.size() < 54) return {0, 0, uint32_t(out.size())};
     EXPECT_EQ(out[0], 'B');
     EXPECT_EQ(out[1], 'M');
@@ -149,7 +149,7 @@ TEST(BmpFileHeader, BitfieldsStartRowsAt66)
     SavedHeader s = SaveAndReadHeader(bmp);
     EXPECT_EQ(s.bfOffBits, 66u);
     EXPECT_EQ(s.bfSize, 66u + 4 * 2);
-    std::vector<uint8_t> out = TestBmp::ReadBytes("hdr_out.bmp");
+    std::vector<uint8_t> out = ReadBytes("hdr_out.bmp");
     ASSERT_GE(out.size(), 66u);
     EXPECT_EQ(Le32(out, 54), 0xF800u);
     EXPECT_EQ(Le32(out, 58), 0x07E0u);
@@ -177,24 +177,24 @@ TestBmp RoundTripCase(int kind)
 TEST_P(BmpRoundTrip, ReproducesAWellFormedFileByteForByte)
 {
     std::vector<uint8_t> in = RoundTripCase(GetParam()).Bytes();
-    ASSERT_TRUE(TestBmp::WriteBytes("trip_in.bmp", in));
+    ASSERT_TRUE(WriteBytes("trip_in.bmp", in));
     DibImage image;
     ASSERT_TRUE(image.LoadBmp("trip_in.bmp"));
     ASSERT_TRUE(image.SaveBmp("trip_out.bmp"));
-    EXPECT_EQ(TestBmp::ReadBytes("trip_out.bmp"), in);
+    EXPECT_EQ(ReadBytes("trip_out.bmp"), in);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, BmpRoundTrip, testing::Range(0, 8));
 
 TEST(BmpSave, ReplacesALongerExistingFile)
 {
-    ASSERT_TRUE(TestBmp::WriteBytes("replace.bmp", std::vector<uint8_t>(5000, 0x55)));
+    ASSERT_TRUE(WriteBytes("replace.bmp", std::vector<uint8_t>(5000, 0x55)));
     TestBmp bmp = WellFormed(TestBmp(2, 2, 24));
     ASSERT_TRUE(bmp.Write("replace_in.bmp"));
     DibImage image;
     ASSERT_TRUE(image.LoadBmp("replace_in.bmp"));
     ASSERT_TRUE(image.SaveBmp("replace.bmp"));
-    EXPECT_EQ(TestBmp::ReadBytes("replace.bmp"), bmp.Bytes());
+    EXPECT_EQ(ReadBytes("replace.bmp"), bmp.Bytes());
 }
 
 TEST(BmpSave, ReportsAFileThatCannotBeCreated)
@@ -210,7 +210,7 @@ TEST(BmpSave, AnEmptyImageSavesNothing)
     DibImage image;
     remove("empty_out.bmp");
     EXPECT_FALSE(image.SaveBmp("empty_out.bmp"));
-    EXPECT_TRUE(TestBmp::ReadBytes("empty_out.bmp").empty());
+    EXPECT_TRUE(ReadBytes("empty_out.bmp").empty());
 }
 
 #ifndef _WIN32
@@ -254,7 +254,7 @@ TEST(BmpLoad, ShortFilesLoadOnlyWhenLittleOfThePixelsIsMissing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(TestBmp::WriteBytes("short.bmp", c.bytes));
+        ASSERT_TRUE(WriteBytes("short.bmp", c.bytes));
         DibImage image;
         ASSERT_EQ(image.LoadBmp("short.bmp"), c.loads);
         if (!c.loads) {
@@ -284,7 +284,7 @@ TEST(BmpLoad, GapBeforeTheRowsIsTakenAsTheFirstPixels)
 
 void ExpectRefused(const std::vector<uint8_t>& bytes, const char* why)
 {
-    ASSERT_TRUE(TestBmp::WriteBytes("refused.bmp", bytes));
+    ASSERT_TRUE(WriteBytes("refused.bmp", bytes));
     DibImage image;
     EXPECT_FALSE(image.LoadBmp("refused.bmp")) << why;
     EXPECT_EQ(image.dib, nullptr) << why;
@@ -412,7 +412,7 @@ TEST(BmpSeedCorpus, CheckedInFilesAreCurrentAndLoad)
 {
     for (const CorpusCase& c : CorpusCases()) {
         std::string path = std::string(PELMIX_BMP_CORPUS "/") + c.file;
-        EXPECT_EQ(TestBmp::ReadBytes(path), c.bmp.Bytes()) << c.file << ": run bmp_corpus to refresh it";
+        EXPECT_EQ(ReadBytes(path), c.bmp.Bytes()) << c.file << ": run bmp_corpus to refresh it";
         DibImage image;
         EXPECT_TRUE(image.LoadBmp(path.c_str())) << c.file;
     }

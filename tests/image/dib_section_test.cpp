@@ -11,38 +11,9 @@
 #include "dib_image.h"
 #include "dib_layout.h"
 #include "test_bmp.h"
+#include "win_handles.h"
 
 namespace {
-
-class ScreenDc {
-public:
-    ScreenDc() : dc(GetDC(nullptr)) {}
-    ~ScreenDc() { if (dc) ReleaseDC(nullptr, dc); }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC dc;
-};
-
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC compatible) : dc(CreateCompatibleDC(compatible)) {}
-    ~MemoryDc() { if (dc) DeleteDC(dc); }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC dc;
-};
-
-class SelectedBitmap {
-public:
-    SelectedBitmap(HDC dc, HBITMAP bitmap) : target(dc), previous(SelectObject(dc, bitmap)) {}
-    ~SelectedBitmap() { SelectObject(target, previous); }
-    SelectedBitmap(const SelectedBitmap&) = delete;
-    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
-
-private:
-    HDC target;
-    HGDIOBJ previous;
-};
 
 enum Colour { kBlack, kRed, kGreen, kBlue, kWhite };
 const COLORREF kColourRefs[] = {RGB(0, 0, 0), RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
@@ -96,8 +67,8 @@ uint32_t StoredPixel(const DibImage& image, int32_t x, int32_t storedRow)
 
 TEST(DibSection, ShowsTheLoadedPixels)
 {
-    ScreenDc screen;
-    MemoryDc memory(screen.dc);
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.get());
     for (const Format& f : kFormats) {
         const int32_t w = 20, h = 14;
         TestBmp bmp = Blank(f, w, h);
@@ -105,39 +76,39 @@ TEST(DibSection, ShowsTheLoadedPixels)
             for (int32_t x = 0; x < w; ++x) bmp.Put(x, y, f.values[QuadrantAt(x, h - 1 - y, w, h)]);
         DibImage image;
         ASSERT_TRUE(Load(image, bmp, "section.bmp")) << f.name;
-        image.CreateSection(screen.dc);
+        image.CreateSection(screen.get());
         ASSERT_NE(image.section, nullptr) << f.name;
         ASSERT_NE(image.sectionBits, nullptr) << f.name;
 
-        SelectedBitmap selected(memory.dc, image.section);
+        Selection selected(memory.get(), image.section);
         for (int32_t yTop : {0, 6, 7, 13})
             for (int32_t x : {0, 9, 10, 19})
-                EXPECT_EQ(GetPixel(memory.dc, x, yTop), kColourRefs[QuadrantAt(x, yTop, w, h)])
+                EXPECT_EQ(GetPixel(memory.get(), x, yTop), kColourRefs[QuadrantAt(x, yTop, w, h)])
                     << f.name << " at " << x << "," << yTop;
     }
 }
 
 TEST(DibSection, TextDrawnIntoItComesBackInTheImagesOwnFormat)
 {
-    ScreenDc screen;
-    MemoryDc memory(screen.dc);
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.get());
     for (const Format& f : kFormats) {
         const int32_t w = 120, h = 60, textRows = 24;
         DibImage image;
         ASSERT_TRUE(Load(image, Blank(f, w, h), "text.bmp")) << f.name;
         DibHeader before = DibHeader::Parse(image.dib);
         std::vector<uint8_t> table(image.dib + 40, image.dib + before.PixelOffset());
-        image.CreateSection(screen.dc);
+        image.CreateSection(screen.get());
         ASSERT_NE(image.section, nullptr) << f.name;
         {
-            SelectedBitmap selected(memory.dc, image.section);
-            SetBkMode(memory.dc, TRANSPARENT);
-            SetTextColor(memory.dc, RGB(255, 255, 255));
+            Selection selected(memory.get(), image.section);
+            SetBkMode(memory.get(), TRANSPARENT);
+            SetTextColor(memory.get(), RGB(255, 255, 255));
             RECT rect = {0, 0, w, textRows};
-            DrawTextA(memory.dc, "Pelmix 2024", -1, &rect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+            DrawTextA(memory.get(), "Pelmix 2024", -1, &rect, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
             GdiFlush();
         }
-        ASSERT_EQ(image.ReadBits(memory.dc, image.section, 0, uint32_t(h)), h) << f.name;
+        ASSERT_EQ(image.ReadBits(memory.get(), image.section, 0, uint32_t(h)), h) << f.name;
 
         DibHeader after = DibHeader::Parse(image.dib);
         EXPECT_EQ(after.bitCount, before.bitCount) << f.name;
@@ -161,39 +132,39 @@ TEST(DibSection, TextDrawnIntoItComesBackInTheImagesOwnFormat)
 
 TEST(DibSection, ShortColourTableSurvivesReadBits)
 {
-    ScreenDc screen;
-    MemoryDc memory(screen.dc);
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.get());
     TestBmp bmp = Blank(kFormats[0], 4, 2);  // 16 colours, 8 bytes of pixels
     for (int32_t x = 0; x < 4; ++x) bmp.Put(x, 0, uint32_t(x + 1));
     DibImage image;
     ASSERT_TRUE(Load(image, bmp, "short_table.bmp"));
-    image.CreateSection(screen.dc);
-    ASSERT_EQ(image.ReadBits(memory.dc, image.section, 0, 2), 2);
+    image.CreateSection(screen.get());
+    ASSERT_EQ(image.ReadBits(memory.get(), image.section, 0, 2), 2);
     EXPECT_EQ(std::vector<uint8_t>(image.dib + 40, image.dib + 40 + 64), bmp.table);
     EXPECT_EQ(std::vector<uint8_t>(image.dib + 104, image.dib + 112), bmp.pixels);
 }
 
 TEST(DibSection, ReadBitsWithoutABitmapKeepsThePixels)
 {
-    ScreenDc screen;
-    MemoryDc memory(screen.dc);
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.get());
     TestBmp bmp(3, 3, 24);
     bmp.Fill(0x123456);
     DibImage image;
     ASSERT_TRUE(Load(image, bmp, "no_bitmap.bmp"));
-    EXPECT_EQ(image.ReadBits(memory.dc, nullptr, 0, 3), 0);
+    EXPECT_EQ(image.ReadBits(memory.get(), nullptr, 0, 3), 0);
     EXPECT_EQ(std::vector<uint8_t>(image.dib + 40, image.dib + 40 + 36), bmp.pixels);
 }
 
 TEST(DibSection, EachSectionIsDeletedOnce)
 {
-    ScreenDc screen;
+    WindowDc screen(nullptr);
     DibImage image;
     ASSERT_TRUE(Load(image, TestBmp(4, 4, 24), "lifetime.bmp"));
-    image.CreateSection(screen.dc);
+    image.CreateSection(screen.get());
     HBITMAP first = image.section;
     ASSERT_NE(GetObjectType(first), 0u);
-    image.CreateSection(screen.dc);
+    image.CreateSection(screen.get());
     HBITMAP second = image.section;
     EXPECT_EQ(GetObjectType(first), 0u) << "replaced";
     ASSERT_NE(GetObjectType(second), 0u);

@@ -193,7 +193,7 @@ TEST(JpegFile, FlatPicturesDecodeToTheirSizeAndColour)
     for (const FlatCase& c : FlatCases()) {
         ASSERT_TRUE(SaveAsJpeg(c.bmp, "flat.jpg", 90)) << c.name;
         DecodedJpeg jpeg;
-        ASSERT_TRUE(DecodeJpeg("flat.jpg", &jpeg)) << c.name;
+        ASSERT_TRUE(DecodeJpeg("flat.jpg", jpeg)) << c.name;
         EXPECT_EQ(jpeg.width, 37) << c.name;
         EXPECT_EQ(jpeg.height, 23) << c.name;
         for (int y : {0, 11, 22})
@@ -211,7 +211,7 @@ TEST(JpegFile, FirstStoredRowEndsAtTheBottom)
         for (int32_t x = 0; x < 16; ++x) bmp.Put(x, y, y < 16 ? 0xFF0000 : 0x0000FF);
     ASSERT_TRUE(SaveAsJpeg(bmp, "rows.jpg", 90));
     DecodedJpeg jpeg;
-    ASSERT_TRUE(DecodeJpeg("rows.jpg", &jpeg));
+    ASSERT_TRUE(DecodeJpeg("rows.jpg", jpeg));
     ASSERT_EQ(jpeg.height, 32);
     EXPECT_TRUE(Near(jpeg.At(8, 0), {0, 0, 255}, 8)) << Show(jpeg.At(8, 0));
     EXPECT_TRUE(Near(jpeg.At(8, 31), {255, 0, 0}, 8)) << Show(jpeg.At(8, 31));
@@ -227,18 +227,18 @@ TEST(JpegFile, QualitiesOneAndHundredReachTheLibrary)
 
         ASSERT_TRUE(SaveAsJpeg(TestBmp(16, 16, 24), "quality.jpg", quality));
         DecodedJpeg jpeg;
-        ASSERT_TRUE(DecodeJpeg("quality.jpg", &jpeg));
+        ASSERT_TRUE(DecodeJpeg("quality.jpg", jpeg));
         EXPECT_EQ(memcmp(jpeg.quant, want, sizeof want), 0) << "quality " << quality;
     }
 }
 
 TEST(JpegFile, ReplacesAnExistingFile)
 {
-    ASSERT_TRUE(TestBmp::WriteBytes("replace.jpg", std::vector<uint8_t>(100000, 0x55)));
+    ASSERT_TRUE(WriteBytes("replace.jpg", std::vector<uint8_t>(100000, 0x55)));
     ASSERT_TRUE(SaveAsJpeg(TestBmp(8, 8, 24), "replace.jpg", 75));
     DecodedJpeg jpeg;
-    EXPECT_TRUE(DecodeJpeg("replace.jpg", &jpeg));
-    EXPECT_LT(TestBmp::ReadBytes("replace.jpg").size(), 100000u);
+    EXPECT_TRUE(DecodeJpeg("replace.jpg", jpeg));
+    EXPECT_LT(ReadBytes("replace.jpg").size(), 100000u);
 }
 
 // --- Failures ---
@@ -246,7 +246,7 @@ TEST(JpegFile, ReplacesAnExistingFile)
 TEST(JpegFailure, UnwritablePathGivesFalseAndNoFile)
 {
     EXPECT_FALSE(SaveAsJpeg(TestBmp(8, 8, 24), "no_such_folder/out.jpg", 75));
-    EXPECT_TRUE(TestBmp::ReadBytes("no_such_folder/out.jpg").empty());
+    EXPECT_TRUE(ReadBytes("no_such_folder/out.jpg").empty());
 }
 
 TEST(JpegFailure, EmptyImageWritesNothing)
@@ -254,7 +254,7 @@ TEST(JpegFailure, EmptyImageWritesNothing)
     remove("empty.jpg");
     DibImage image;
     EXPECT_FALSE(image.SaveJpeg("empty.jpg", 75));
-    EXPECT_TRUE(TestBmp::ReadBytes("empty.jpg").empty());
+    EXPECT_TRUE(ReadBytes("empty.jpg").empty());
 }
 
 #ifndef _WIN32
@@ -276,7 +276,7 @@ TEST(JpegFailure, LibraryErrorReturnsFalseQuietlyAndRemovesTheFile)
     }
     EXPECT_FALSE(saved);
     EXPECT_EQ(printed, "");
-    EXPECT_TRUE(TestBmp::ReadBytes("noise.jpg").empty()) << "the partial file is removed";
+    EXPECT_TRUE(ReadBytes("noise.jpg").empty()) << "the partial file is removed";
     EXPECT_TRUE(image.SaveJpeg("noise.jpg", 100)) << "the image is still usable";
 }
 #endif

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 struct TestBmp {
     int32_t width = 1;
     int32_t height = 1;
@@ -70,29 +72,11 @@ struct TestBmp {
         f.insert(f.end(), pixels.begin(), pixels.end());
         return f;
     }
-    bool Write(const std::string& path, uint32_t gap = 0) const { return WriteBytes(path, Bytes(gap)); }
+    bool Write(const std::string& path, uint32_t gap = 0) const { return ::WriteBytes(path, Bytes(gap)); }
 
     static void PutLe(std::vector<uint8_t>& out, uint32_t v, int n)
     {
         for (int i = 0; i < n; ++i) out.push_back(uint8_t(v >> (8 * i)));
-    }
-    static bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-    {
-        FILE* f = fopen(path.c_str(), "wb");
-        if (!f) return false;
-        bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        return fclose(f) == 0 && ok;
-    }
-    static std::vector<uint8_t> ReadBytes(const std::string& path)
-    {
-        std::vector<uint8_t> bytes;
-        FILE* f = fopen(path.c_str(), "rb");
-        if (!f) return bytes;
-        uint8_t buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        fclose(f);
-        return bytes;
     }
 };
 

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
+#include "test_files.h"
 
 void IniFolderTest::SetUp()
 {
@@ -46,27 +47,9 @@ bool FileExists(const char* path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string ReadFileBytes(const char* path)
-{
-    std::string bytes;
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0)
-        bytes.append(chunk, got);
-    fclose(file);
-    return bytes;
-}
+std::string ReadFileBytes(const char* path) { return ReadText(path); }
 
-void WriteFileBytes(const char* path, const std::string& bytes)
-{
-    FILE* file = fopen(path, "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-}
+void WriteFileBytes(const char* path, const std::string& bytes) { ASSERT_TRUE(WriteText(path, bytes)) << path; }
 
 FILETIME LastWriteTime(const char* path)
 {
