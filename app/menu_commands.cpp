@@ -17,6 +17,7 @@
 #include "resource.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
+#include "win_handles.h"
 
 namespace {
 
@@ -108,8 +109,9 @@ void OnOpenLog()
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        // Notepad lives on by itself: its handles are only let go.
+        const KernelHandle thread(process.hThread);
+        const KernelHandle notepad(process.hProcess);
     }
 }
 

@@ -16,60 +16,9 @@
 #include "dib_layout.h"
 #include "jpeg_export.h"
 #include "settings_store.h"
+#include "win_handles.h"
 
 namespace {
-
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc()
-    {
-        if (dc_)
-            ReleaseDC(window_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~MemoryDc()
-    {
-        if (dc_)
-            DeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// Puts the earlier object back, so that the bitmap is selected nowhere afterwards.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection() { Restore(); }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-    void Restore()
-    {
-        if (previous_)
-            SelectObject(dc_, previous_);
-        previous_ = nullptr;
-    }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 // The image folder as the names of the save are read against: the prefix, and so every
 // name, may carry a folder part of its own, which keeps the meaning it would have with
@@ -150,13 +99,12 @@ int32_t ScanNextNumber(const ImageFolder& folder, const std::string& prefix, int
     const std::string pattern = folder.PathOf(prefix) + "*";
     WIN32_FIND_DATAA entry;
     // Only long names are looked at: the basic listing spares the short ones.
-    HANDLE listing = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                      FIND_FIRST_EX_LARGE_FETCH);
-    if (listing != INVALID_HANDLE_VALUE) {
+    const FindHandle listing(FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                              nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (listing) {
         do {
             scan.Consider(entry.cFileName);
-        } while (FindNextFileA(listing, &entry));
-        FindClose(listing);
+        } while (FindNextFileA(listing.get(), &entry));
     }
     aboveTheHighest = scan.AboveTheHighest();
     return scan.Next();
@@ -189,11 +137,8 @@ bool NumberIsFree(const ImageFolder& folder, const std::string& prefix, int32_t 
     if (!FormatNumberedName(pattern, prefix.c_str(), number, ".*"))
         return false;
     WIN32_FIND_DATAA entry;
-    HANDLE found = FindFirstFileA(folder.PathOf(pattern).c_str(), &entry);
-    if (found == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
-    FindClose(found);
-    return false;
+    const FindHandle found(FindFirstFileA(folder.PathOf(pattern).c_str(), &entry));
+    return !found && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 // What the last save learnt of its folder. A folder's write time moves whenever a
@@ -287,12 +232,11 @@ public:
     // JPEG export takes.
     bool Take(const CapturedFrame& frame)
     {
-        if (!frame.bmp || frame.size < kBmpFileHeaderSize + kDibHeaderSize || ReadLe16(frame.bmp) != kBmpSignature)
+        BmpHeaders headers;
+        if (!frame.bmp || !ParseBmpHeaders(frame.bmp, frame.size, BmpPolicy::Export, headers))
             return false;
         const uint8_t* info = frame.bmp + kBmpFileHeaderSize;
-        const DibHeader h = DibHeader::Parse(info);
-        if (!h.IsSupported() || !EnoughPixelBytes(h, frame.size - kBmpFileHeaderSize - kDibHeaderSize))
-            return false;
+        const DibHeader& h = headers.info;
         // As a BMP file is loaded: the rows follow the table, whatever bfOffBits says,
         // and what a short file lacks reads as zero.
         const size_t headerBytes = h.PixelOffset();
