@@ -103,14 +103,17 @@ void Pump()
         DispatchMessageA(&msg);
 }
 
-// What a save asks of the folder when it remembers the next number: the folder's
-// write time and one lookup of that number.
+// What a save asks of the folder when it remembers the next number: that the image
+// folder is one, its full path, its write time and one lookup of that number.
 void ConfirmRememberedNumber()
 {
+    GetFileAttributesA("images");
+    char full[MAX_PATH];
+    GetFullPathNameA("images", sizeof(full), full, nullptr);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    GetFileAttributesExA(".", GetFileExInfoStandard, &data);
+    GetFileAttributesExA(full, GetFileExInfoStandard, &data);
     WIN32_FIND_DATAA entry;
-    const FindHandle found(FindFirstFileA("pc77777.*", &entry));
+    const FindHandle found(FindFirstFileA("images\\pc77777.*", &entry));
 }
 
 struct Result {
@@ -140,7 +143,6 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
         ReadSetting(Setting::jpegQ);
         ReadSetting(Setting::localDir);
         mark[1] = Now();
-        SetCurrentDirectoryA("images");
         ConfirmRememberedNumber();
         mark[2] = Now();
         CapturedFrame frame;
@@ -170,8 +172,7 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
         }
         GdiFlush();
         mark[6] = Now();
-        SaveJpegFile("stage.jpg", header, kept.bits, 75);
-        SetCurrentDirectoryA("..");
+        SaveJpegFile("images\\stage.jpg", header, kept.bits, 75);
         mark[7] = Now();
         for (int stage = 0; stage < kStages; ++stage)
             times[stage].push_back(mark[stage + 1] - mark[stage]);
@@ -183,8 +184,8 @@ void MeasureStages(int width, int height, int runs, double (&medians)[kStages])
 }
 
 // What the platform alone charges for the calls every save must make, with none of
-// our work around them: the four settings reads, the folder change, the folder's
-// write time and one lookup, one copy of the frame into a kept DIB section, and the
+// our work around them: the four settings reads, the image folder's check, full path
+// and write time and one lookup, one copy of the frame into a kept DIB section, and the
 // copy onto the window. No implementation of the save can cost less than this plus
 // SaveJpeg.
 double MeasureRequiredCalls(int width, int height, int runs)
@@ -202,9 +203,6 @@ double MeasureRequiredCalls(int width, int height, int runs)
         GetPrivateProfileStringA("SETTING", "msg", "", text, sizeof(text), "./Pelmix.ini");
         GetPrivateProfileIntA("SETTING", "jpeg_q", 75, "./Pelmix.ini");
         GetPrivateProfileStringA("SETTING", "local_dir", ".", text, sizeof(text), "./Pelmix.ini");
-        char folder[MAX_PATH];
-        GetCurrentDirectoryA(sizeof(folder), folder);
-        SetCurrentDirectoryA("images");
         ConfirmRememberedNumber();
         if (bits)
             std::memcpy(bits, frame.data() + 54, pixelBytes);
@@ -214,7 +212,6 @@ double MeasureRequiredCalls(int width, int height, int runs)
             const Selection selection(memoryDc.get(), section.get());
             BitBlt(windowDc.get(), width + 3, 0, width - 1, height - 1, memoryDc.get(), 0, 0, SRCCOPY);
         }
-        SetCurrentDirectoryA(folder);
         times.push_back(Now() - start);
         Pump();
     }
