@@ -56,6 +56,13 @@ class Probe:
                 self.proc.kill()
 
 
+def probe_for_a_test():
+    """The body of every test folder's probe fixture: one probe, closed after the test."""
+    p = Probe()
+    yield p
+    p.close()
+
+
 def wait_until(predicate, timeout=10.0, interval=0.1):
     """Polls predicate until it returns something true; returns that value or None."""
     deadline = time.monotonic() + timeout
