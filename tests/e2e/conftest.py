@@ -1,10 +1,5 @@
 import pytest
 
-from pelmix_e2e import Probe
+from pelmix_e2e import probe_for_a_test
 
-
-@pytest.fixture
-def probe():
-    p = Probe()
-    yield p
-    p.close()
+probe = pytest.fixture(probe_for_a_test, name="probe")

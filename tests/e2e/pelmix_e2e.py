@@ -56,6 +56,13 @@ class Probe:
                 self.proc.kill()
 
 
+def probe_for_a_test():
+    """The body of every test folder's probe fixture: one probe, closed after the test."""
+    p = Probe()
+    yield p
+    p.close()
+
+
 def wait_until(predicate, timeout=10.0, interval=0.1):
     """Polls predicate until it returns something true; returns that value or None."""
     deadline = time.monotonic() + timeout
@@ -270,22 +277,28 @@ def copy_fixture(name, dest):
     shutil.copy(os.path.join(SOURCE_DIR, "tests", "data", name), dest)
 
 
-def write_bmp(path, width, height, pixel):
-    """A 24-bit bottom-up BMP file; pixel(x, y) gives (r, g, b) with y counted from the top."""
+def write_bmp(path, width, height, pixel, resolution=2835, sized=True):
+    """A 24-bit bottom-up BMP file; pixel is one (r, g, b) for a solid frame, or pixel(x, y)
+    with y counted from the top. Written whole under a temporary name first, so that a
+    program reading the file as a live frame never sees half of it."""
     stride = (width * 3 + 3) & ~3
     rows = []
     for y in reversed(range(height)):
         row = bytearray()
-        for x in range(width):
+        for x in range(width if callable(pixel) else 0):
             r, g, b = pixel(x, y)
             row += bytes((b, g, r))
+        if not callable(pixel):
+            row = bytes((pixel[2], pixel[1], pixel[0])) * width
         rows.append(bytes(row.ljust(stride, b"\0")))
     image = b"".join(rows)
-    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(image), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(image) if sized else 0, resolution,
+                         resolution, 0, 0)
+    with open(str(path) + ".tmp", "wb") as f:
         f.write(struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(image), 0, 0, 14 + len(header)))
         f.write(header)
         f.write(image)
+    os.replace(str(path) + ".tmp", str(path))
     return path
 
 

@@ -2,15 +2,11 @@
 server on the test module's ADDRESS, and pelmix.exe started in tmp_path/app."""
 import pytest
 
-from pelmix_e2e import Pelmix, Probe
+from pelmix_e2e import Pelmix, probe_for_a_test
 from upload_support import FtpServer, stop, write_settings
 
 
-@pytest.fixture
-def probe():
-    p = Probe()
-    yield p
-    p.close()
+probe = pytest.fixture(probe_for_a_test, name="probe")
 
 
 @pytest.fixture

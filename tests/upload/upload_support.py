@@ -9,6 +9,8 @@ import struct
 import subprocess
 import time
 
+from pelmix_e2e import write_bmp
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVER_SCRIPT = os.path.join(HERE, "ftp_server.py")
 USER = "pelmix"
@@ -178,17 +180,8 @@ def read(path):
 
 
 def make_bmp(path, width, height, rgb):
-    """A solid 24-bit BMP frame file."""
-    stride = (width * 3 + 3) & ~3
-    row = bytes([rgb[2], rgb[1], rgb[0]]) * width + b"\0" * (stride - width * 3)
-    pixels = row * height
-    header = b"BM" + (54 + len(pixels)).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little")
-    info = ((40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little")
-            + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + b"\0" * 24)
-    tmp = str(path) + ".tmp"
-    with open(tmp, "wb") as f:
-        f.write(header + info + pixels)
-    os.replace(tmp, str(path))
+    """A solid frame file whose header gives no resolution and no image size."""
+    return write_bmp(path, width, height, rgb, resolution=0, sized=False)
 
 
 def screen_has_colour(rgb, tmpdir):
