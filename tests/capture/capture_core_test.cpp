@@ -1,6 +1,7 @@
 // Number scan, file names, caption text, BMP checks and the test picture, with no window.
 #include "capture_core.h"
 #include "retention.h"
+#include "test_bmp.h"
 
 #include <gtest/gtest.h>
 
@@ -272,26 +273,16 @@ TEST(CaptionText, IsEmptyWithoutATime)
 
 namespace {
 
+// Headers only: the masks or colour table and the rows are zeros.
 std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0,
                              uint32_t clrUsed = 0)
 {
-    uint32_t extras = (compression == 3 ? 12 : 0) + 4 * (bits <= 8 ? (clrUsed ? clrUsed : 1u << bits) : clrUsed);
-    uint32_t stride = ((width * bits + 31) & ~31u) / 8;
-    uint32_t rows = static_cast<uint32_t>(height < 0 ? -height : height);
-    std::vector<uint8_t> bmp(54 + extras + stride * rows);
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, static_cast<uint32_t>(bmp.size()));
-    put32(10, 54 + extras);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    bmp[26] = 1;
-    bmp[28] = static_cast<uint8_t>(bits);
-    put32(30, compression);
-    put32(46, clrUsed);
-    return bmp;
+    TestBmp bmp(width, height, bits);
+    bmp.compression = compression;
+    bmp.clrUsed = clrUsed;
+    bmp.pixelsPerMeter = 0;
+    bmp.table.assign((compression == 3 ? 12 : 0) + 4 * (bits <= 8 ? (clrUsed ? clrUsed : 1u << bits) : clrUsed), 0);
+    return bmp.Bytes();
 }
 
 }  // namespace

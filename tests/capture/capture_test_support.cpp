@@ -5,21 +5,10 @@
 #include <cstring>
 
 #include "capture_window.h"
+#include "test_bmp.h"
 #include "win_handles.h"
 
 namespace {
-
-void PutLe16(std::vector<uint8_t>& b, size_t at, uint16_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 void RemoveTree(const std::string& folder)
 {
@@ -80,73 +69,27 @@ const char* FrameKindName(FrameKind kind)
 
 std::vector<uint8_t> MakeFrame(FrameKind kind, int width, int height, uint8_t r, uint8_t g, uint8_t b)
 {
+    const uint32_t rgb = uint32_t{r} << 16 | uint32_t{g} << 8 | b;
     uint16_t bits = 24;
-    uint32_t compression = 0;
-    uint32_t tableBytes = 0;
+    uint32_t value = rgb;
     switch (kind) {
-    case FrameKind::Palette8:     bits = 8; tableBytes = 1024; break;
-    case FrameKind::Rgb555:       bits = 16; break;
-    case FrameKind::Bitfields565: bits = 16; compression = 3; tableBytes = 12; break;
-    case FrameKind::Rgb24:        bits = 24; break;
+    case FrameKind::Palette8:     bits = 8; value = r; break;
+    case FrameKind::Rgb555:       bits = 16; value = (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3); break;
+    case FrameKind::Bitfields565: bits = 16; value = (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3); break;
+    case FrameKind::Rgb24:        break;
     case FrameKind::Rgb32:        bits = 32; break;
     }
-    uint32_t stride = ((width * bits + 31) & ~31u) / 8;
-    uint32_t offBits = 54 + tableBytes;
-    std::vector<uint8_t> bmp(offBits + stride * height);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    PutLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
-    PutLe32(bmp, 10, offBits);
-    PutLe32(bmp, 14, 40);
-    PutLe32(bmp, 18, static_cast<uint32_t>(width));
-    PutLe32(bmp, 22, static_cast<uint32_t>(height));
-    PutLe16(bmp, 26, 1);
-    PutLe16(bmp, 28, bits);
-    PutLe32(bmp, 30, compression);
-    PutLe32(bmp, 34, stride * height);
+    TestBmp bmp(width, height, bits);
+    bmp.pixelsPerMeter = 0;
+    bmp.sizeImage = static_cast<uint32_t>(bmp.pixels.size());
     if (kind == FrameKind::Palette8) {
         for (int i = 0; i < 256; ++i)
-            for (int c = 0; c < 3; ++c)
-                bmp[54 + 4 * i + c] = static_cast<uint8_t>(i);
+            bmp.AddColor(static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i));
     } else if (kind == FrameKind::Bitfields565) {
-        PutLe32(bmp, 54, 0xF800);
-        PutLe32(bmp, 58, 0x07E0);
-        PutLe32(bmp, 62, 0x001F);
+        bmp.SetMasks(0xF800, 0x07E0, 0x001F);
     }
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = bmp.data() + offBits + static_cast<size_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            switch (kind) {
-            case FrameKind::Palette8:
-                row[x] = r;
-                break;
-            case FrameKind::Rgb555: {
-                uint16_t p = static_cast<uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
-                row[2 * x] = static_cast<uint8_t>(p);
-                row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
-                break;
-            }
-            case FrameKind::Bitfields565: {
-                uint16_t p = static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-                row[2 * x] = static_cast<uint8_t>(p);
-                row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
-                break;
-            }
-            case FrameKind::Rgb24:
-                row[3 * x] = b;
-                row[3 * x + 1] = g;
-                row[3 * x + 2] = r;
-                break;
-            case FrameKind::Rgb32:
-                row[4 * x] = b;
-                row[4 * x + 1] = g;
-                row[4 * x + 2] = r;
-                row[4 * x + 3] = 0;
-                break;
-            }
-        }
-    }
-    return bmp;
+    bmp.Fill(value);
+    return bmp.Bytes();
 }
 
 bool FileExists(const std::string& path)

@@ -1,4 +1,4 @@
-// Builds BMP files byte by byte for the image tests, the seed corpus and the benchmark.
+// Builds BMP files byte by byte for the tests, the seed corpus and the benchmark.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -15,12 +15,13 @@ struct TestBmp {
     uint32_t sizeImage = 0;
     uint32_t clrUsed = 0;
     uint32_t headerSize = 40;
+    uint32_t pixelsPerMeter = 2835;
     std::vector<uint8_t> table;   // bit masks or colour table, straight after the header
     std::vector<uint8_t> pixels;  // stored rows, bottom row of the picture first
 
     TestBmp(int32_t w, int32_t h, uint16_t bits) : width(w), height(h), bitCount(bits)
     {
-        pixels.assign(size_t(Stride()) * size_t(h > 0 ? h : 0), 0);
+        pixels.assign(size_t(Stride()) * size_t(h < 0 ? -int64_t(h) : h), 0);  // top-down rows count too
     }
     uint32_t Stride() const { return width > 0 ? ((uint32_t(width) * bitCount + 31) & ~31u) / 8 : 0; }
 
@@ -63,8 +64,8 @@ struct TestBmp {
         PutLe(f, bitCount, 2);
         PutLe(f, compression, 4);
         PutLe(f, sizeImage, 4);
-        PutLe(f, 2835, 4);
-        PutLe(f, 2835, 4);
+        PutLe(f, pixelsPerMeter, 4);
+        PutLe(f, pixelsPerMeter, 4);
         PutLe(f, clrUsed, 4);
         PutLe(f, 0, 4);
         f.insert(f.end(), table.begin(), table.end());
