@@ -15,6 +15,7 @@
 #include "jpeg_export.h"
 #include "numbered_save.h"
 #include "settings_store.h"
+#include "test_bmp.h"
 #include "win_handles.h"
 
 namespace {
@@ -44,40 +45,21 @@ double Median(std::vector<double> values)
 // than a flat colour.
 std::vector<uint8_t> MakeFrame(int width, int height)
 {
-    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    std::vector<uint8_t> bmp(54 + stride * height);
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, static_cast<uint32_t>(bmp.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    bmp[26] = 1;
-    bmp[28] = 24;
-    put32(34, stride * height);
+    TestBmp bmp(width, height, 24);
+    bmp.pixelsPerMeter = 0;
+    bmp.sizeImage = static_cast<uint32_t>(bmp.pixels.size());
     uint32_t noise = 12345;
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = bmp.data() + 54 + static_cast<size_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
             noise = noise * 1103515245u + 12345u;
-            int grain = static_cast<int>((noise >> 16) & 15) - 8;
-            row[3 * x] = static_cast<uint8_t>(std::clamp(x * 255 / width + grain, 0, 255));
-            row[3 * x + 1] = static_cast<uint8_t>(std::clamp(y * 255 / height + grain, 0, 255));
-            row[3 * x + 2] = static_cast<uint8_t>(std::clamp(((x + y) / 8 % 2) * 160 + 40 + grain, 0, 255));
+            const int grain = static_cast<int>((noise >> 16) & 15) - 8;
+            const uint32_t blue = std::clamp(x * 255 / width + grain, 0, 255);
+            const uint32_t green = std::clamp(y * 255 / height + grain, 0, 255);
+            const uint32_t red = std::clamp(((x + y) / 8 % 2) * 160 + 40 + grain, 0, 255);
+            bmp.Put(x, y, red << 16 | green << 8 | blue);
         }
     }
-    return bmp;
-}
-
-void WriteFile(const char* path, const std::vector<uint8_t>& bytes)
-{
-    FILE* file = std::fopen(path, "wb");
-    if (file) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    return bmp.Bytes();
 }
 
 // The frame file as a snapshot left standing: the source then keeps its frame in
@@ -220,7 +202,7 @@ double MeasureRequiredCalls(int width, int height, int runs)
 
 Result Measure(int width, int height, int runs)
 {
-    WriteFile("frame.bmp", MakeFrame(width, height));
+    WriteBytes("frame.bmp", MakeFrame(width, height));
     DateBack("frame.bmp");
     std::vector<double> saves, exports;
     for (int run = 0; run < runs; ++run) {
@@ -252,7 +234,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < existing; ++i) {
         char name[64];
         std::snprintf(name, sizeof(name), "images\\pc%05d.jpg", i);
-        WriteFile(name, {});
+        WriteBytes(name, {});
     }
 
     WNDCLASSEXA wc = {};
