@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "test_resources.h"
 
 namespace {
 
@@ -91,14 +92,7 @@ protected:
     void SetUp() override { ASSERT_NE(module_, nullptr) << "cannot open " << PELMIX_EXE_PATH; }
 
     // The bytes of a resource in the Japanese language; empty when there is none.
-    static std::vector<uint8_t> Bytes(LPCSTR type, WORD id)
-    {
-        HRSRC found = FindResourceExA(module_, type, MAKEINTRESOURCEA(id), kJapanese);
-        if (!found) return {};
-        HGLOBAL loaded = LoadResource(module_, found);
-        auto* data = static_cast<const uint8_t*>(LockResource(loaded));
-        return std::vector<uint8_t>(data, data + SizeofResource(module_, found));
-    }
+    static std::vector<uint8_t> Bytes(LPCSTR type, WORD id) { return ResourceBytes(module_, type, id); }
 
     static HMODULE module_;
 };

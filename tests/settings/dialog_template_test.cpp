@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "resource.h"
+#include "test_resources.h"
 
 namespace {
 
@@ -145,17 +146,8 @@ struct TemplateBytes {
 TemplateBytes LoadDialog129(HMODULE module)
 {
     TemplateBytes result;
-    HRSRC resource = FindResourceExA(module, reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(IDD_SETTINGS),
-                                     MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-    if (!resource)
-        return result;
-    HGLOBAL loaded = LoadResource(module, resource);
-    const auto* data = static_cast<const uint8_t*>(LockResource(loaded));
-    DWORD size = SizeofResource(module, resource);
-    if (!data || !size)
-        return result;
-    result.bytes.assign(data, data + size);
-    result.found = true;
+    result.bytes = ResourceBytes(module, reinterpret_cast<LPCSTR>(RT_DIALOG), IDD_SETTINGS);
+    result.found = !result.bytes.empty();
     return result;
 }
 
