@@ -56,6 +56,16 @@ struct TransferJob {
     std::string note;
 };
 
+// libcurl's own word for a failure. It keeps the first message of a transfer, and in active
+// mode that may be one about printing the accepted data connection's address, which failed
+// without harm (the transfer went on): that is never the cause.
+const char* CurlWord(const TransferJob& job, CURLcode result)
+{
+    if (job.detail[0] && !strstr(job.detail, "inet_ntop() failed"))
+        return job.detail;
+    return curl_easy_strerror(result);
+}
+
 // The one place that learns how an upload ended: the reply that explains it and libcurl's
 // (or the upload's own) word for what went wrong, then what was done about it.
 UploadOutcome Outcome(const TransferJob& job)
@@ -70,7 +80,7 @@ UploadOutcome Outcome(const TransferJob& job)
         outcome.why = job.causeDetail;
         outcome.lastReply = job.causeReply;
     } else {
-        outcome.why = job.detail[0] ? job.detail : curl_easy_strerror(job.result);
+        outcome.why = CurlWord(job, job.result);
         outcome.lastReply = job.lastReply;
     }
     if (!job.note.empty())
@@ -85,7 +95,7 @@ void KeepCause(TransferJob& job, CURLcode result, const char* text = nullptr)
         return;
     job.causeKept = true;
     std::snprintf(job.causeDetail, sizeof(job.causeDetail), "%s",
-                  text ? text : job.detail[0] ? job.detail : curl_easy_strerror(result));
+                  text ? text : CurlWord(job, result));
     memcpy(job.causeReply, job.lastReply, sizeof(job.causeReply));
 }
 
@@ -204,11 +214,8 @@ void WaitForSockets(CURLM* multi)
 // a time. libcurl's own wait (curl_easy_perform) never wakes under Wine while a server is
 // to connect back in active mode, so neither its timeouts nor the stop flag would ever be
 // seen; here every timeout and the flag are looked at ten times a second.
-CURLcode RunToEnd(CURL* curl, TransferJob& job)
+CURLcode RunToEnd(CURL* curl, CURLM* multi, TransferJob& job)
 {
-    CURLM* multi = curl_multi_init();
-    if (!multi)
-        return CURLE_OUT_OF_MEMORY;
     CURLcode result = CURLE_FAILED_INIT;
     if (curl_multi_add_handle(multi, curl) == CURLM_OK) {
         int running = 1;
@@ -230,7 +237,6 @@ CURLcode RunToEnd(CURL* curl, TransferJob& job)
         }
         curl_multi_remove_handle(multi, curl);
     }
-    curl_multi_cleanup(multi);
     return result;
 }
 
@@ -244,33 +250,33 @@ struct Attempt {
     bool passive = false;
 };
 
-CURLcode Perform(CURL* curl, TransferJob& job, const Attempt& attempt)
+CURLcode Perform(const CurlTransfer& transfer, TransferJob& job, const Attempt& attempt)
 {
     const ULONGLONG now = GetTickCount64();
     if (now + kLeastAttemptMs > job.deadline)
         return CURLE_OPERATION_TIMEDOUT;
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(job.deadline - now));
-    curl_easy_setopt(curl, CURLOPT_URL, attempt.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, attempt.passive ? nullptr : "-");
-    curl_easy_setopt(curl, CURLOPT_QUOTE, attempt.before);
-    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, attempt.after);
+    curl_easy_setopt(transfer.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(job.deadline - now));
+    curl_easy_setopt(transfer.get(), CURLOPT_URL, attempt.url.c_str());
+    curl_easy_setopt(transfer.get(), CURLOPT_FTPPORT, attempt.passive ? nullptr : "-");
+    curl_easy_setopt(transfer.get(), CURLOPT_QUOTE, attempt.before);
+    curl_easy_setopt(transfer.get(), CURLOPT_POSTQUOTE, attempt.after);
     if (attempt.file) {
         LARGE_INTEGER size = {};
         if (!GetFileSizeEx(attempt.file, &size) || !SetFilePointerEx(attempt.file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
             return CURLE_READ_ERROR;
         job.localSize = size.QuadPart;
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadFromFile);
-        curl_easy_setopt(curl, CURLOPT_READDATA, attempt.file);
-        curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size.QuadPart));
+        curl_easy_setopt(transfer.get(), CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(transfer.get(), CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(transfer.get(), CURLOPT_READFUNCTION, ReadFromFile);
+        curl_easy_setopt(transfer.get(), CURLOPT_READDATA, attempt.file);
+        curl_easy_setopt(transfer.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size.QuadPart));
     } else {
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(transfer.get(), CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(transfer.get(), CURLOPT_NOBODY, 1L);
     }
     job.detail[0] = '\0';
     job.remoteSize = -1;
-    return RunToEnd(curl, job);
+    return RunToEnd(transfer.get(), transfer.multi(), job);
 }
 
 std::string FolderChange(const std::string& dir)
@@ -295,7 +301,7 @@ bool WorthActiveMode(const TransferJob& job, CURLcode result)
 // Commands alone, no transfer, on the connection of the step before, so that they run in
 // the folder it entered; when that connection is gone, on a fresh login that enters the
 // folder again.
-CURLcode RunCommands(CURL* curl, TransferJob& job, std::initializer_list<std::string> commands)
+CURLcode RunCommands(const CurlTransfer& transfer, TransferJob& job, std::initializer_list<std::string> commands)
 {
     const UploadPlan& plan = job.plan;
     CURLcode result = CURLE_OUT_OF_MEMORY;
@@ -312,7 +318,7 @@ CURLcode RunCommands(CURL* curl, TransferJob& job, std::initializer_list<std::st
         attempt.before = list.get();
         attempt.passive = plan.mode != FtpMode::active;
         job.reuseOnly = !fresh;
-        result = Perform(curl, job, attempt);
+        result = Perform(transfer, job, attempt);
         job.reuseOnly = false;
         if (result != CURLE_COULDNT_CONNECT)
             break;
@@ -323,12 +329,12 @@ CURLcode RunCommands(CURL* curl, TransferJob& job, std::initializer_list<std::st
 // After an atomic upload failed once the STOR began: the temporary file is removed, so
 // that none is left behind. Time is kept aside for this; should the server not answer
 // even so, the file left is replaced and renamed away by the next upload.
-CURLcode RemoveTemporary(CURL* curl, TransferJob& job, CURLcode result)
+CURLcode RemoveTemporary(const CurlTransfer& transfer, TransferJob& job, CURLcode result)
 {
     if (!job.storeStarted || result == CURLE_ABORTED_BY_CALLBACK)
         return result;
     job.deadline = job.cleanUpDeadline;
-    const bool removed = RunCommands(curl, job, {"DELE " + AtomicTempName(job.plan.remoteName)}) == CURLE_OK;
+    const bool removed = RunCommands(transfer, job, {"DELE " + AtomicTempName(job.plan.remoteName)}) == CURLE_OK;
     AddNote(job, std::string(removed ? "一時ファイルを削除しました (" : "一時ファイルを削除できませんでした (") +
                      job.lastReply + ")");
     return result;
@@ -339,7 +345,7 @@ CURLcode RemoveTemporary(CURL* curl, TransferJob& job, CURLcode result)
 // old picture renamed aside first, which also shows that it renames onto a free name at
 // all; the old one is deleted only once the new one has the name, and is renamed back
 // when the new one cannot get it. So the name is never left without a picture.
-CURLcode FinishAtomic(CURL* curl, TransferJob& job)
+CURLcode FinishAtomic(const CurlTransfer& transfer, TransferJob& job)
 {
     const std::string& name = job.plan.remoteName;
     const std::string temp = AtomicTempName(name);
@@ -349,27 +355,27 @@ CURLcode FinishAtomic(CURL* curl, TransferJob& job)
         std::snprintf(text, sizeof(text), "サーバーに届いたのは %lld バイト中 %lld バイトでした。前の画像を残しました",
                       static_cast<long long>(job.localSize), static_cast<long long>(job.remoteSize));
         KeepCause(job, CURLE_PARTIAL_FILE, text);
-        return RemoveTemporary(curl, job, CURLE_PARTIAL_FILE);
+        return RemoveTemporary(transfer, job, CURLE_PARTIAL_FILE);
     }
-    const CURLcode result = RunCommands(curl, job, {"RNFR " + temp, "RNTO " + name});
+    const CURLcode result = RunCommands(transfer, job, {"RNFR " + temp, "RNTO " + name});
     if (result != CURLE_QUOTE_ERROR) {
         if (result != CURLE_OK)
             KeepCause(job, result);
-        return result == CURLE_OK ? result : RemoveTemporary(curl, job, result);
+        return result == CURLE_OK ? result : RemoveTemporary(transfer, job, result);
     }
     KeepCause(job, result, "名前の変更を断られました");
-    if (RunCommands(curl, job, {"*DELE " + old, "RNFR " + name, "RNTO " + old}) != CURLE_OK) {
+    if (RunCommands(transfer, job, {"*DELE " + old, "RNFR " + name, "RNTO " + old}) != CURLE_OK) {
         AddNote(job, "このサーバーでは名前を変えられないため前の画像を残しました (ftp_atomic=0 なら直接上書きします)");
-        return RemoveTemporary(curl, job, result);
+        return RemoveTemporary(transfer, job, result);
     }
-    if (RunCommands(curl, job, {"RNFR " + temp, "RNTO " + name}) == CURLE_OK) {
+    if (RunCommands(transfer, job, {"RNFR " + temp, "RNTO " + name}) == CURLE_OK) {
         // Should this fail, the next upload deletes the old picture before it moves one aside.
-        RunCommands(curl, job, {"DELE " + old});
+        RunCommands(transfer, job, {"DELE " + old});
         return CURLE_OK;
     }
-    const bool back = RunCommands(curl, job, {"RNFR " + old, "RNTO " + name}) == CURLE_OK;
+    const bool back = RunCommands(transfer, job, {"RNFR " + old, "RNTO " + name}) == CURLE_OK;
     AddNote(job, back ? "前の画像を元の名前に戻しました" : "前の画像は " + old + " に残っています");
-    return RemoveTemporary(curl, job, result);
+    return RemoveTemporary(transfer, job, result);
 }
 
 CURLcode Transfer(TransferJob& job, HANDLE file)
@@ -402,10 +408,10 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     attempt.before = before.get();
     attempt.after = file ? sizeCheck.get() : nullptr;
     attempt.passive = plan.mode != FtpMode::active;
-    CURLcode result = Perform(curl.get(), job, attempt);
+    CURLcode result = Perform(curl, job, attempt);
     if (plan.mode == FtpMode::automatic && WorthActiveMode(job, result)) {
         attempt.passive = false;
-        result = Perform(curl.get(), job, attempt);
+        result = Perform(curl, job, attempt);
     }
     if (!file)
         return result == CURLE_OK ? CURLE_READ_ERROR : result;  // logged in, but nothing to send
@@ -413,9 +419,9 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
         return result;
     if (result != CURLE_OK) {
         KeepCause(job, result);
-        return RemoveTemporary(curl.get(), job, result);
+        return RemoveTemporary(curl, job, result);
     }
-    return FinishAtomic(curl.get(), job);
+    return FinishAtomic(curl, job);
 }
 
 DWORD WINAPI TransferThread(void* param)

@@ -270,11 +270,11 @@ FAILURES = {
     # With an old picture on the server, which must stay; the log names the cause first.
     "refused_rename_keeps_the_old_picture": dict(
         save=True, other={"no_rename": True}, old=True,
-        logged=["550", "名前の変更を断られました", "前の画像を残しました", "一時ファイルを削除しました (250")),
+        logged=["550", "名前の変更を断られました", "前の画像を残しました", "一時ファイルを削除しました (250"]),
     "cut_store_keeps_the_old_picture": dict(
-        save=True, other={"cut_store": 256}, old=True, logged=["213 256", "バイト中 256 バイト", "一時ファイルを削除しました")),
+        save=True, other={"cut_store": 256}, old=True, logged=["213 256", "バイト中 256 バイト", "一時ファイルを削除しました"]),
     "store_answered_426": dict(save=True, other={"fail_store": True}, old=True,
-                               logged=["426 Connection closed", "一時ファイルを削除しました (250")),
+                               logged=["426 Connection closed", "一時ファイルを削除しました (250"]),
     # A word the upload does not know: nothing is sent, not even the user name.
     "unknown_tls_word": dict(save=True, settings=server_settings(ADDRESS, ftp_tls="tls"), logged=["ftp_tls=tls"]),
     "unknown_mode_word": dict(save=True, settings=server_settings(ADDRESS, ftp_mode="pasv"), logged=["ftp_mode=pasv"]),
