@@ -368,6 +368,8 @@ CURLcode FinishAtomic(const CurlTransfer& transfer, TransferJob& job)
         AddNote(job, "このサーバーでは名前を変えられないため前の画像を残しました (ftp_atomic=0 なら直接上書きします)");
         return RemoveTemporary(transfer, job, result);
     }
+    // The name is free until a picture takes it again: the time kept aside is for this too.
+    job.deadline = job.cleanUpDeadline;
     if (RunCommands(transfer, job, {"RNFR " + temp, "RNTO " + name}) == CURLE_OK) {
         // Should this fail, the next upload deletes the old picture before it moves one aside.
         RunCommands(transfer, job, {"DELE " + old});
