@@ -469,6 +469,13 @@ TEST_F(ConnectionDialog, OkWritesItsFiveKeysAndNoOther)
     EXPECT_EQ(ReadSetting(Setting::ftpMode).text, "passive");
 }
 
+TEST_F(ConnectionDialog, OkLeavesAWordItDoesNotKnowAsItIs)
+{
+    WriteFileBytes(kIni, "[SETTING]\r\nftp_tls=tls\r\n");
+    EXPECT_EQ(RunConnectionDialog({Click(IDOK)}), IDOK);
+    EXPECT_EQ(ReadSetting(Setting::ftpTls).text, "tls");
+}
+
 TEST_F(ConnectionDialog, ABadPortIsExplainedAndNothingIsWritten)
 {
     const std::string before = "[SETTING]\r\nftp_port=21\r\n";
