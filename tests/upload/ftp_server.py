@@ -96,7 +96,6 @@ def make_handler(log_path, hang_on_store=False, passive=False, no_rename_over=Fa
                     else:
                         self._resp = ("426 Connection closed; transfer aborted.", self._resp[1])
                 super().close()
-
         LoggingHandler.dtp_handler = LyingDTPHandler
     return LoggingHandler
 

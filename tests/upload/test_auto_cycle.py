@@ -240,8 +240,7 @@ class TestResumeAtLaunch:
         assert (values["auto_start"], values["auto_upload"], values["auto_backup"]) == ("1", "1", "1")
         assert log_events(app.folder_path)[-1] == "設定を変更しました (起動時に自動撮影を開始: 入)"
 
-        # A settings file that cannot be written: the switch stays as the file has it, and
-        # the log says so instead of a change.
+        # A settings file that cannot be written: the log says so instead of a change.
         ini = app.folder_path / "Pelmix.ini"
         before = read(ini)
         os.chmod(str(ini), 0o444)
