@@ -108,11 +108,15 @@ void ResumeAutoAtLaunch(bool askedOnCommandLine)
 void OnAutoStartCommand()
 {
     const bool on = ToggleMenuCheck(IDM_AUTO_START);
-    WriteSetting(Setting::autoStart, on ? 1 : 0);
     // The switches as they are now: the next launch starts with what the user sees.
-    if (on) {
-        WriteSetting(Setting::autoUpload, IsMenuChecked(IDM_AUTO_UPLOAD) ? 1 : 0);
-        WriteSetting(Setting::autoBackup, IsMenuChecked(IDM_AUTO_BACKUP) ? 1 : 0);
+    const bool written = WriteSetting(Setting::autoStart, on ? 1 : 0) &&
+                         (!on || (WriteSetting(Setting::autoUpload, IsMenuChecked(IDM_AUTO_UPLOAD) ? 1 : 0) &&
+                                  WriteSetting(Setting::autoBackup, IsMenuChecked(IDM_AUTO_BACKUP) ? 1 : 0)));
+    if (!written) {
+        // The check mark is only true once it is in the file: the next launch reads the file.
+        ToggleMenuCheck(IDM_AUTO_START);
+        LogEvent(kSettingsNotWritten);
+        return;
     }
     LogEvent(on ? "設定を変更しました (起動時に自動撮影を開始: 入)" : "設定を変更しました (起動時に自動撮影を開始: 切)");
 }
@@ -121,5 +125,6 @@ void RememberAutoSwitch(UINT itemId, bool on)
 {
     if (!IsMenuChecked(IDM_AUTO_START))
         return;
-    WriteSetting(itemId == IDM_AUTO_UPLOAD ? Setting::autoUpload : Setting::autoBackup, on ? 1 : 0);
+    if (!WriteSetting(itemId == IDM_AUTO_UPLOAD ? Setting::autoUpload : Setting::autoBackup, on ? 1 : 0))
+        LogEvent(kSettingsNotWritten);
 }

@@ -39,8 +39,7 @@ void OnSettings(HWND window)
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_SETTINGS), window, SettingsDialogProc,
                         reinterpret_cast<LPARAM>(&values)) != IDOK)
         return;
-    StoreSettings(values);
-    LogEvent("設定を変更しました");
+    LogEvent(StoreSettings(values) ? "設定を変更しました" : kSettingsNotWritten);
 }
 
 void OnConnectionSettings(HWND window)
@@ -49,8 +48,7 @@ void OnConnectionSettings(HWND window)
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc,
                         reinterpret_cast<LPARAM>(&values)) != IDOK)
         return;
-    StoreConnection(values);
-    LogEvent("設定を変更しました");
+    LogEvent(StoreConnection(values) ? "設定を変更しました" : kSettingsNotWritten);
 }
 
 // The driver's own dialogs, each modal: every send returns when its dialog is closed.

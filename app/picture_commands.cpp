@@ -12,6 +12,7 @@
 #include "event_log.h"
 #include "ftp_upload.h"
 #include "settings_store.h"
+#include "upload_plan.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 #include "connection_dialog.h"
 
 #include "resource.h"
+#include "setting_text.h"
 #include "settings_store.h"
 
 namespace {
 
-// In the order of the enums: the selection index is the value.
+// In the order of the settings' words: the selection index is the word's.
 const char* const kModeTexts[] = {"アクティブ", "パッシブ", "自動 (パッシブ、だめならアクティブ)"};
 const char* const kTlsTexts[] = {"なし", "明示的 (AUTH TLS)", "暗黙的 (最初からTLS、普通はポート990)"};
 
@@ -19,18 +20,19 @@ void FillChoices(HWND dialog, int controlId, const char* const* texts, int count
     SendDlgItemMessageA(dialog, controlId, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
+// -1 when nothing is chosen: a stored value the dialog does not know stays as it is.
 int Choice(HWND dialog, int controlId)
 {
     const LRESULT selected = SendDlgItemMessageA(dialog, controlId, CB_GETCURSEL, 0, 0);
-    return selected < 0 ? 0 : static_cast<int>(selected);
+    return selected < 0 ? -1 : static_cast<int>(selected);
 }
 
 INT_PTR OnInitDialog(HWND dialog, LPARAM values)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, values);
-    SetDlgItemInt(dialog, IDC_FTP_PORT, static_cast<UINT>(UsableFtpPort(ReadSetting(Setting::ftpPort))), FALSE);
-    FillChoices(dialog, IDC_FTP_MODE, kModeTexts, 3, static_cast<int>(ParseFtpMode(ReadSetting(Setting::ftpMode))));
-    FillChoices(dialog, IDC_FTP_TLS, kTlsTexts, 3, static_cast<int>(ParseFtpTls(ReadSetting(Setting::ftpTls))));
+    SetDlgItemInt(dialog, IDC_FTP_PORT, static_cast<UINT>(ReadSetting(Setting::ftpPort)), FALSE);
+    FillChoices(dialog, IDC_FTP_MODE, kModeTexts, 3, ReadSetting(Setting::ftpMode).index);
+    FillChoices(dialog, IDC_FTP_TLS, kTlsTexts, 3, ReadSetting(Setting::ftpTls).index);
     CheckDlgButton(dialog, IDC_FTP_ATOMIC, ReadSetting(Setting::ftpAtomic) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_FTP_TLS_INSECURE, ReadSetting(Setting::ftpTlsInsecure) ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
@@ -40,8 +42,8 @@ INT_PTR OnOk(HWND dialog)
 {
     char text[32] = {};
     GetDlgItemTextA(dialog, IDC_FTP_PORT, text, sizeof(text));
-    int port = 0;
-    if (!ParseFtpPort(text, port)) {
+    int32_t port = 0;
+    if (!ReadDecimalInRange(text, Setting::ftpPort.least, Setting::ftpPort.most, port)) {
         MessageBoxA(dialog, "ポート番号は 1 から 65535 までの数で入れてください。\n設定は保存していません。",
                     "FTP接続設定", MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(dialog, IDC_FTP_PORT));
@@ -51,9 +53,9 @@ INT_PTR OnOk(HWND dialog)
     auto* values = reinterpret_cast<ConnectionValues*>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (values) {
         values->port = port;
-        values->mode = static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE));
+        values->mode = Choice(dialog, IDC_FTP_MODE);
         values->atomic = IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED;
-        values->tls = static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS));
+        values->tls = Choice(dialog, IDC_FTP_TLS);
         values->tlsInsecure = IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED;
     }
     EndDialog(dialog, IDOK);
@@ -84,11 +86,14 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     return FALSE;
 }
 
-void StoreConnection(const ConnectionValues& values)
+bool StoreConnection(const ConnectionValues& values)
 {
-    g_settings.SelectKey(Setting::ftpPort.key).WriteInt(values.port);
-    g_settings.SelectKey(Setting::ftpMode.key).WriteString(FtpModeName(values.mode));
-    g_settings.SelectKey(Setting::ftpAtomic.key).WriteInt(values.atomic);
-    g_settings.SelectKey(Setting::ftpTls.key).WriteString(FtpTlsName(values.tls));
-    g_settings.SelectKey(Setting::ftpTlsInsecure.key).WriteInt(values.tlsInsecure);
+    bool written = WriteSetting(Setting::ftpPort, values.port);
+    if (values.mode >= 0)
+        written &= WriteSetting(Setting::ftpMode, values.mode);
+    written &= WriteSetting(Setting::ftpAtomic, values.atomic);
+    if (values.tls >= 0)
+        written &= WriteSetting(Setting::ftpTls, values.tls);
+    written &= WriteSetting(Setting::ftpTlsInsecure, values.tlsInsecure);
+    return written;
 }

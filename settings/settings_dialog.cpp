@@ -105,10 +105,12 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     return FALSE;
 }
 
-void StoreSettings(const SettingsValues& values)
+bool StoreSettings(const SettingsValues& values)
 {
+    bool written = true;
     for (const StringField& field : kStringFields)
-        g_settings.SelectKey(field.setting->key).WriteString((values.*field.value).c_str());
+        written &= g_settings.SelectKey(field.setting->key).WriteString((values.*field.value).c_str());
     for (const IntField& field : kIntFields)
-        g_settings.SelectKey(field.setting->key).WriteInt(values.*field.value);
+        written &= g_settings.SelectKey(field.setting->key).WriteInt(values.*field.value);
+    return written;
 }

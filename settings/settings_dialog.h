@@ -13,5 +13,6 @@ struct SettingsValues {
 
 // Opened with the address of a SettingsValues as its parameter, which it fills on OK.
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Every field into the settings file, in the order of the dialog.
-void StoreSettings(const SettingsValues& values);
+// Every field into the settings file, in the order of the dialog; false when one could
+// not be written.
+bool StoreSettings(const SettingsValues& values);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "ansi_text.h"
+#include "setting_text.h"
 
 SettingsStore g_settings;
 
@@ -69,18 +70,19 @@ int32_t SettingsStore::GetInt(int32_t defaultValue)
                                                       filePath.c_str()));
 }
 
-void SettingsStore::WriteString(const char* value)
+bool SettingsStore::WriteString(const char* value)
 {
     if (IsReadOnlyFile(filePath))
-        return;
-    WritePrivateProfileStringA(sectionName.c_str(), keyName.c_str(), ProfileText(value).c_str(), filePath.c_str());
+        return false;
+    return WritePrivateProfileStringA(sectionName.c_str(), keyName.c_str(), ProfileText(value).c_str(),
+                                      filePath.c_str()) != FALSE;
 }
 
-void SettingsStore::WriteInt(int32_t value)
+bool SettingsStore::WriteInt(int32_t value)
 {
     char text[80];
     wsprintfA(text, "%d", static_cast<int>(value));
-    WriteString(text);
+    return WriteString(text);
 }
 
 std::string ReadSetting(const StringSetting& setting)
@@ -90,10 +92,26 @@ std::string ReadSetting(const StringSetting& setting)
 
 int32_t ReadSetting(const IntSetting& setting)
 {
-    return g_settings.SelectKey(setting.key).GetInt(setting.defaultValue);
+    if (setting.least == INT32_MIN && setting.most == INT32_MAX)
+        return g_settings.SelectKey(setting.key).GetInt(setting.defaultValue);
+    int32_t value = setting.defaultValue;
+    ReadDecimalInRange(g_settings.SelectKey(setting.key).GetString("").c_str(), setting.least, setting.most, value);
+    return value;
 }
 
-void WriteSetting(const IntSetting& setting, int32_t value)
+WordChoice ReadSetting(const WordSetting& setting)
 {
-    g_settings.SelectKey(setting.key).WriteInt(value);
+    WordChoice choice{0, g_settings.SelectKey(setting.key).GetString(setting.words[0])};
+    choice.index = FindWord(choice.text.c_str(), setting.words, setting.count);
+    return choice;
+}
+
+bool WriteSetting(const IntSetting& setting, int32_t value)
+{
+    return g_settings.SelectKey(setting.key).WriteInt(value);
+}
+
+bool WriteSetting(const WordSetting& setting, int index)
+{
+    return index >= 0 && index < setting.count && g_settings.SelectKey(setting.key).WriteString(setting.words[index]);
 }

@@ -9,8 +9,9 @@ public:
     SettingsStore& SelectKey(const char* name);
     const std::string& GetString(const char* defaultValue);  // at most 255 characters
     int32_t GetInt(int32_t defaultValue);
-    void WriteString(const char* value);
-    void WriteInt(int32_t value);
+    // False when nothing was written (a read-only file, a folder that cannot be written).
+    bool WriteString(const char* value);
+    bool WriteInt(int32_t value);
 
     std::string filePath = "win.ini";
     std::string sectionName = "SETTING";
@@ -26,7 +27,22 @@ void PointSettingsAtIniFile();
 
 // The keys and their defaults, named once so that every reader uses the same default.
 struct StringSetting { const char* key; const char* defaultValue; };
-struct IntSetting { const char* key; int32_t defaultValue; };
+// A number key with a range reads strictly: text that is not a plain decimal number
+// within least..most ("1e9", "4294967297", "2145abc") counts as absent, so that such a
+// value never becomes a small number that deletes pictures or a port elsewhere. A key
+// without a range reads as the platform reads it.
+struct IntSetting {
+    const char* key;
+    int32_t defaultValue;
+    int32_t least = INT32_MIN;
+    int32_t most = INT32_MAX;
+};
+// A key whose value is one of a few words, in any case; absent, the first word. Any
+// other value is never taken for a default: its reader refuses to act on it. Keys where a
+// wrong value would weaken security or send pictures elsewhere are of this kind.
+struct WordSetting { const char* key; const char* const* words; int count; };
+// Which word a WordSetting holds (-1: none of them) and its text as stored.
+struct WordChoice { int index; std::string text; };
 
 namespace Setting {
 constexpr StringSetting st{"st", "pc"};
@@ -44,17 +60,24 @@ constexpr IntSetting timer{"timer", 60};
 constexpr IntSetting autoStart{"auto_start", 0};    // 1: the automatic mode starts at launch
 constexpr IntSetting autoUpload{"auto_upload", 0};  // the switches it starts with
 constexpr IntSetting autoBackup{"auto_backup", 0};
-constexpr IntSetting keepFiles{"keep_files", 0};    // backups kept: the newest N, 0 = all
-constexpr IntSetting keepDays{"keep_days", 0};      // backups kept: of the last D days, 0 = all
+constexpr IntSetting keepFiles{"keep_files", 0, 0, 99999};  // backups kept: the newest N, 0 = all
+constexpr IntSetting keepDays{"keep_days", 0, 0, 36500};    // backups kept: of the last D days, 0 = all
 // The upload's connection; absent keys give a plain active-mode upload on port 21.
-constexpr IntSetting ftpPort{"ftp_port", 21};
-constexpr StringSetting ftpMode{"ftp_mode", "active"};
+constexpr IntSetting ftpPort{"ftp_port", 21, 1, 65535};
+constexpr const char* kFtpModeWords[] = {"active", "passive", "auto"};
+constexpr WordSetting ftpMode{"ftp_mode", kFtpModeWords, 3};
 constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
-constexpr StringSetting ftpTls{"ftp_tls", "none"};
-constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0};
+constexpr const char* kFtpTlsWords[] = {"none", "explicit", "implicit"};
+constexpr WordSetting ftpTls{"ftp_tls", kFtpTlsWords, 3};
+constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0, 0, 1};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).
 std::string ReadSetting(const StringSetting& setting);
 int32_t ReadSetting(const IntSetting& setting);
-void WriteSetting(const IntSetting& setting, int32_t value);
+WordChoice ReadSetting(const WordSetting& setting);
+// False when nothing was written.
+bool WriteSetting(const IntSetting& setting, int32_t value);
+bool WriteSetting(const WordSetting& setting, int index);
+// The log's words for a change that could not be written.
+constexpr const char* kSettingsNotWritten = "設定を保存できませんでした (Pelmix.ini に書き込めません)";

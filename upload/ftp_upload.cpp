@@ -14,11 +14,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include <curl/curl.h>
 
-#include "settings_store.h"
 #include "upload_handles.h"
 
 namespace {
@@ -43,12 +43,31 @@ struct TransferJob {
     // 1xx, so a (partial) file may be on the server.
     bool loggedIn = false;
     bool storeStarted = false;
+    bool reuseOnly = false;   // commands that must run in the folder of the connection before
+    int64_t localSize = -1;   // the bytes sent
+    int64_t remoteSize = -1;  // the server's answer to SIZE; -1 when it gave none
     char detail[CURL_ERROR_SIZE] = {};
     char lastReply[256] = {};  // the server's last reply line, for the log
+    // The failure that explains the outcome, kept before any clean-up talks to the server,
+    // and what the steps after it did.
+    bool causeKept = false;
+    char causeDetail[CURL_ERROR_SIZE] = {};
+    char causeReply[256] = {};
+    std::string note;
 };
 
-// The one place that learns how an upload ended: the server's last reply and libcurl's
-// word for what went wrong.
+// libcurl's own word for a failure. It keeps the first message of a transfer, and in active
+// mode that may be one about printing the accepted data connection's address, which failed
+// without harm (the transfer went on): that is never the cause.
+const char* CurlWord(const TransferJob& job, CURLcode result)
+{
+    if (job.detail[0] && !strstr(job.detail, "inet_ntop() failed"))
+        return job.detail;
+    return curl_easy_strerror(result);
+}
+
+// The one place that learns how an upload ended: the reply that explains it and libcurl's
+// (or the upload's own) word for what went wrong, then what was done about it.
 UploadOutcome Outcome(const TransferJob& job)
 {
     UploadOutcome outcome;
@@ -57,9 +76,32 @@ UploadOutcome Outcome(const TransferJob& job)
         return outcome;
     }
     outcome.result = UploadResult::Failed;
-    outcome.why = job.detail[0] ? job.detail : curl_easy_strerror(job.result);
-    outcome.lastReply = job.lastReply;
+    if (job.causeKept) {
+        outcome.why = job.causeDetail;
+        outcome.lastReply = job.causeReply;
+    } else {
+        outcome.why = CurlWord(job, job.result);
+        outcome.lastReply = job.lastReply;
+    }
+    if (!job.note.empty())
+        outcome.why += "; " + job.note;
     return outcome;
+}
+
+// The first failure of an upload is the one the log names; text replaces libcurl's word.
+void KeepCause(TransferJob& job, CURLcode result, const char* text = nullptr)
+{
+    if (job.causeKept)
+        return;
+    job.causeKept = true;
+    std::snprintf(job.causeDetail, sizeof(job.causeDetail), "%s",
+                  text ? text : CurlWord(job, result));
+    memcpy(job.causeReply, job.lastReply, sizeof(job.causeReply));
+}
+
+void AddNote(TransferJob& job, const std::string& text)
+{
+    job.note += (job.note.empty() ? "" : "; ") + text;
 }
 
 size_t ReadFromFile(char* buffer, size_t size, size_t count, void* file)
@@ -82,6 +124,9 @@ size_t NoteReply(char* line, size_t size, size_t count, void* param)
         --kept;
     memcpy(job.lastReply, line, kept);
     job.lastReply[kept] = '\0';
+    const int64_t remoteSize = SizeReply(line, length);
+    if (remoteSize >= 0)
+        job.remoteSize = remoteSize;
     if (length >= 4 && line[3] == ' ') {
         const std::string code(line, 3);
         if (code == "230")
@@ -95,6 +140,16 @@ size_t NoteReply(char* line, size_t size, size_t count, void* param)
 int CheckStop(void* job, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return InterlockedCompareExchange(&static_cast<TransferJob*>(job)->stop, 0, 0) != 0 ? 1 : 0;
+}
+
+// Where commands must run on the connection before (they name files relative to the
+// folder it entered), no new connection is opened: libcurl then reports that it could
+// not connect, instead of running them in the login folder of a new one.
+curl_socket_t OpenSocket(void* param, curlsocktype, curl_sockaddr* address)
+{
+    if (static_cast<TransferJob*>(param)->reuseOnly)
+        return CURL_SOCKET_BAD;
+    return socket(address->family, address->socktype, address->protocol);
 }
 
 void SetCommonOptions(CURL* curl, TransferJob& job)
@@ -122,6 +177,8 @@ void SetCommonOptions(CURL* curl, TransferJob& job)
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &job);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, NoteReply);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &job);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &job);
     if (plan.tls != FtpTls::none) {
         // Control and data connections both under TLS, or no upload at all.
         curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
@@ -157,11 +214,8 @@ void WaitForSockets(CURLM* multi)
 // a time. libcurl's own wait (curl_easy_perform) never wakes under Wine while a server is
 // to connect back in active mode, so neither its timeouts nor the stop flag would ever be
 // seen; here every timeout and the flag are looked at ten times a second.
-CURLcode RunToEnd(CURL* curl, TransferJob& job)
+CURLcode RunToEnd(CURL* curl, CURLM* multi, TransferJob& job)
 {
-    CURLM* multi = curl_multi_init();
-    if (!multi)
-        return CURLE_OUT_OF_MEMORY;
     CURLcode result = CURLE_FAILED_INIT;
     if (curl_multi_add_handle(multi, curl) == CURLM_OK) {
         int running = 1;
@@ -183,7 +237,6 @@ CURLcode RunToEnd(CURL* curl, TransferJob& job)
         }
         curl_multi_remove_handle(multi, curl);
     }
-    curl_multi_cleanup(multi);
     return result;
 }
 
@@ -197,31 +250,33 @@ struct Attempt {
     bool passive = false;
 };
 
-CURLcode Perform(CURL* curl, TransferJob& job, const Attempt& attempt)
+CURLcode Perform(const CurlTransfer& transfer, TransferJob& job, const Attempt& attempt)
 {
     const ULONGLONG now = GetTickCount64();
     if (now + kLeastAttemptMs > job.deadline)
         return CURLE_OPERATION_TIMEDOUT;
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(job.deadline - now));
-    curl_easy_setopt(curl, CURLOPT_URL, attempt.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, attempt.passive ? nullptr : "-");
-    curl_easy_setopt(curl, CURLOPT_QUOTE, attempt.before);
-    curl_easy_setopt(curl, CURLOPT_POSTQUOTE, attempt.after);
+    curl_easy_setopt(transfer.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(job.deadline - now));
+    curl_easy_setopt(transfer.get(), CURLOPT_URL, attempt.url.c_str());
+    curl_easy_setopt(transfer.get(), CURLOPT_FTPPORT, attempt.passive ? nullptr : "-");
+    curl_easy_setopt(transfer.get(), CURLOPT_QUOTE, attempt.before);
+    curl_easy_setopt(transfer.get(), CURLOPT_POSTQUOTE, attempt.after);
     if (attempt.file) {
         LARGE_INTEGER size = {};
         if (!GetFileSizeEx(attempt.file, &size) || !SetFilePointerEx(attempt.file, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
             return CURLE_READ_ERROR;
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 0L);
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadFromFile);
-        curl_easy_setopt(curl, CURLOPT_READDATA, attempt.file);
-        curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size.QuadPart));
+        job.localSize = size.QuadPart;
+        curl_easy_setopt(transfer.get(), CURLOPT_NOBODY, 0L);
+        curl_easy_setopt(transfer.get(), CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(transfer.get(), CURLOPT_READFUNCTION, ReadFromFile);
+        curl_easy_setopt(transfer.get(), CURLOPT_READDATA, attempt.file);
+        curl_easy_setopt(transfer.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size.QuadPart));
     } else {
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(transfer.get(), CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(transfer.get(), CURLOPT_NOBODY, 1L);
     }
     job.detail[0] = '\0';
-    return RunToEnd(curl, job);
+    job.remoteSize = -1;
+    return RunToEnd(transfer.get(), transfer.multi(), job);
 }
 
 std::string FolderChange(const std::string& dir)
@@ -237,53 +292,101 @@ bool WorthActiveMode(const TransferJob& job, CURLcode result)
     case CURLE_OK:
     case CURLE_ABORTED_BY_CALLBACK:
     case CURLE_LOGIN_DENIED:
-    case CURLE_QUOTE_ERROR:  // the file arrived; only the rename after it failed
         return false;
     default:
         return job.loggedIn;
     }
 }
 
-// After an atomic store that did not end in the rename: where the server refused to
-// rename onto an existing file, that file goes first; otherwise, or when that fails
-// too, the temporary file is removed so that none is left behind. Each step logs in
-// afresh, so that it starts from the login folder whatever the failure left behind.
-CURLcode FinishAtomic(CURL* curl, TransferJob& job, CURLcode result)
+// Commands alone, no transfer, on the connection of the step before, so that they run in
+// the folder it entered; when that connection is gone, on a fresh login that enters the
+// folder again.
+CURLcode RunCommands(const CurlTransfer& transfer, TransferJob& job, std::initializer_list<std::string> commands)
+{
+    const UploadPlan& plan = job.plan;
+    CURLcode result = CURLE_OUT_OF_MEMORY;
+    for (const bool fresh : {false, true}) {
+        CurlCommands list;
+        if (fresh && !list.Add(FolderChange(plan.dir).c_str()))
+            return CURLE_OUT_OF_MEMORY;
+        for (const std::string& command : commands) {
+            if (!list.Add(command.c_str()))
+                return CURLE_OUT_OF_MEMORY;
+        }
+        Attempt attempt;
+        attempt.url = FtpUrl(plan.tls, plan.server, plan.port, "");
+        attempt.before = list.get();
+        attempt.passive = plan.mode != FtpMode::active;
+        job.reuseOnly = !fresh;
+        result = Perform(transfer, job, attempt);
+        job.reuseOnly = false;
+        if (result != CURLE_COULDNT_CONNECT)
+            break;
+    }
+    return result;
+}
+
+// After an atomic upload failed once the STOR began: the temporary file is removed, so
+// that none is left behind. Time is kept aside for this; should the server not answer
+// even so, the file left is replaced and renamed away by the next upload.
+CURLcode RemoveTemporary(const CurlTransfer& transfer, TransferJob& job, CURLcode result)
 {
     if (!job.storeStarted || result == CURLE_ABORTED_BY_CALLBACK)
         return result;
-    const UploadPlan& plan = job.plan;
-    const std::string temp = AtomicTempName(plan.remoteName);
-    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-    Attempt attempt;
-    attempt.url = FtpUrl(plan.tls, plan.server, plan.port, "");
-    attempt.passive = plan.mode != FtpMode::active;
-    if (result == CURLE_QUOTE_ERROR) {
-        // The whole file is there under the temporary name (MDTM proves it) before the
-        // old one is deleted.
-        CurlCommands replace;
-        if (replace.Add(FolderChange(plan.dir).c_str()) && replace.Add(("MDTM " + temp).c_str()) &&
-            replace.Add(("DELE " + plan.remoteName).c_str()) && replace.Add(("RNFR " + temp).c_str()) &&
-            replace.Add(("RNTO " + plan.remoteName).c_str())) {
-            attempt.before = replace.get();
-            if (Perform(curl, job, attempt) == CURLE_OK)
-                return CURLE_OK;
-        }
-    }
-    CurlCommands removal;
-    if (removal.Add(FolderChange(plan.dir).c_str()) && removal.Add(("*DELE " + temp).c_str())) {
-        attempt.before = removal.get();
-        // Time kept aside for this. Should the server not answer even so, the file left
-        // behind is replaced and renamed away by the next upload, which uses its name.
-        job.deadline = job.cleanUpDeadline;
-        Perform(curl, job, attempt);
-    }
+    job.deadline = job.cleanUpDeadline;
+    const bool removed = RunCommands(transfer, job, {"DELE " + AtomicTempName(job.plan.remoteName)}) == CURLE_OK;
+    AddNote(job, std::string(removed ? "一時ファイルを削除しました (" : "一時ファイルを削除できませんでした (") +
+                     job.lastReply + ")");
     return result;
+}
+
+// The new picture is whole under the temporary name; its size on the server is checked
+// before it takes the name. A server that will not rename onto an existing name has the
+// old picture renamed aside first, which also shows that it renames onto a free name at
+// all; the old one is deleted only once the new one has the name, and is renamed back
+// when the new one cannot get it. So the name is never left without a picture.
+CURLcode FinishAtomic(const CurlTransfer& transfer, TransferJob& job)
+{
+    const std::string& name = job.plan.remoteName;
+    const std::string temp = AtomicTempName(name);
+    const std::string old = AtomicOldName(name);
+    if (job.remoteSize >= 0 && job.remoteSize != job.localSize) {
+        char text[160];
+        std::snprintf(text, sizeof(text), "サーバーに届いたのは %lld バイト中 %lld バイトでした。前の画像を残しました",
+                      static_cast<long long>(job.localSize), static_cast<long long>(job.remoteSize));
+        KeepCause(job, CURLE_PARTIAL_FILE, text);
+        return RemoveTemporary(transfer, job, CURLE_PARTIAL_FILE);
+    }
+    const CURLcode result = RunCommands(transfer, job, {"RNFR " + temp, "RNTO " + name});
+    if (result != CURLE_QUOTE_ERROR) {
+        if (result != CURLE_OK)
+            KeepCause(job, result);
+        return result == CURLE_OK ? result : RemoveTemporary(transfer, job, result);
+    }
+    KeepCause(job, result, "名前の変更を断られました");
+    if (RunCommands(transfer, job, {"*DELE " + old, "RNFR " + name, "RNTO " + old}) != CURLE_OK) {
+        AddNote(job, "このサーバーでは名前を変えられないため前の画像を残しました (ftp_atomic=0 なら直接上書きします)");
+        return RemoveTemporary(transfer, job, result);
+    }
+    // The name is free until a picture takes it again: the time kept aside is for this too.
+    job.deadline = job.cleanUpDeadline;
+    if (RunCommands(transfer, job, {"RNFR " + temp, "RNTO " + name}) == CURLE_OK) {
+        // Should this fail, the next upload deletes the old picture before it moves one aside.
+        RunCommands(transfer, job, {"DELE " + old});
+        return CURLE_OK;
+    }
+    const bool back = RunCommands(transfer, job, {"RNFR " + old, "RNTO " + name}) == CURLE_OK;
+    AddNote(job, back ? "前の画像を元の名前に戻しました" : "前の画像は " + old + " に残っています");
+    return RemoveTemporary(transfer, job, result);
 }
 
 CURLcode Transfer(TransferJob& job, HANDLE file)
 {
     const UploadPlan& plan = job.plan;
+    if (!plan.refused.empty()) {
+        std::snprintf(job.detail, sizeof(job.detail), "%s", plan.refused.c_str());
+        return CURLE_BAD_FUNCTION_ARGUMENT;
+    }
     if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
         !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))
         return CURLE_URL_MALFORMAT;
@@ -293,28 +396,34 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     SetCommonOptions(curl.get(), job);
 
     const std::string target = plan.atomic ? AtomicTempName(plan.remoteName) : plan.remoteName;
-    CurlCommands before, rename;
+    CurlCommands before, sizeCheck;
     if (!before.Add(FolderChange(plan.dir).c_str()))
         return CURLE_OUT_OF_MEMORY;
-    if (plan.atomic && !(rename.Add(("RNFR " + target).c_str()) && rename.Add(("RNTO " + plan.remoteName).c_str())))
+    // The size the server holds, for the check before the rename; a server without SIZE
+    // leaves it unknown.
+    if (plan.atomic && !sizeCheck.Add(("*SIZE " + target).c_str()))
         return CURLE_OUT_OF_MEMORY;
 
     Attempt attempt;
     attempt.url = FtpUrl(plan.tls, plan.server, plan.port, file ? target : "");
     attempt.file = file;
     attempt.before = before.get();
-    attempt.after = file ? rename.get() : nullptr;
+    attempt.after = file ? sizeCheck.get() : nullptr;
     attempt.passive = plan.mode != FtpMode::active;
-    CURLcode result = Perform(curl.get(), job, attempt);
+    CURLcode result = Perform(curl, job, attempt);
     if (plan.mode == FtpMode::automatic && WorthActiveMode(job, result)) {
         attempt.passive = false;
-        result = Perform(curl.get(), job, attempt);
+        result = Perform(curl, job, attempt);
     }
     if (!file)
         return result == CURLE_OK ? CURLE_READ_ERROR : result;  // logged in, but nothing to send
-    if (plan.atomic && result != CURLE_OK)
-        result = FinishAtomic(curl.get(), job, result);
-    return result;
+    if (!plan.atomic)
+        return result;
+    if (result != CURLE_OK) {
+        KeepCause(job, result);
+        return RemoveTemporary(curl, job, result);
+    }
+    return FinishAtomic(curl, job);
 }
 
 DWORD WINAPI TransferThread(void* param)
@@ -380,23 +489,6 @@ UploadOutcome SendToServer(TransferJob& job)
 }
 
 }  // namespace
-
-UploadPlan PlanUpload(const std::string& lastSavedFileName)
-{
-    UploadPlan plan;
-    plan.server = ReadSetting(Setting::server);
-    plan.user = ReadSetting(Setting::id);
-    plan.password = ReadSetting(Setting::pass);
-    plan.dir = ReadSetting(Setting::dir);
-    plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), lastSavedFileName);
-    plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), lastSavedFileName);
-    plan.port = UsableFtpPort(ReadSetting(Setting::ftpPort));
-    plan.mode = ParseFtpMode(ReadSetting(Setting::ftpMode));
-    plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
-    plan.tls = ParseFtpTls(ReadSetting(Setting::ftpTls));
-    plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
-    return plan;
-}
 
 UploadOutcome SendPicture(const UploadPlan& plan)
 {

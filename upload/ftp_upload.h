@@ -1,10 +1,11 @@
-// Sends a picture to the FTP server of the settings, on libcurl.
+// Sends a picture to an FTP server, on libcurl, as a plan says.
 #pragma once
 #include <string>
 
 #include "upload_core.h"
 
 // Everything the worker needs, copied on the window's thread: the worker touches no global.
+// The caller fills it from its settings.
 struct UploadPlan {
     std::string server, user, password, dir, localPath, remoteName;
     int port = kDefaultFtpPort;
@@ -12,10 +13,10 @@ struct UploadPlan {
     FtpTls tls = FtpTls::none;
     bool atomic = false;
     bool insecure = false;
+    // Not empty: why this upload must not start (a setting it cannot follow). Nothing is
+    // then sent, not even the user name, and the outcome says this.
+    std::string refused;
 };
-
-// The settings as they are now, for the picture of that name in the image folder.
-UploadPlan PlanUpload(const std::string& lastSavedFileName);
 
 enum class UploadResult {
     NotStarted,  // libcurl could not be made ready: nothing was tried
@@ -25,8 +26,11 @@ enum class UploadResult {
 
 struct UploadOutcome {
     UploadResult result = UploadResult::NotStarted;
-    std::string why;        // libcurl's word for what went wrong
-    std::string lastReply;  // the server's last reply line; empty when it said nothing
+    // What went wrong (libcurl's word or the upload's own), then what the clean-up after
+    // it did, if anything was cleaned up.
+    std::string why;
+    // The server's reply that explains the failure (or its last one); empty when it said nothing.
+    std::string lastReply;
 };
 
 // Returns when the transfer has ended, within about half a minute, without dispatching

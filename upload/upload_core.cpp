@@ -1,7 +1,8 @@
-// Local path, remote name and title of an upload; the FTP settings' words and the URL.
+// Local path, remote name and title of an upload; the URL and the server's size reply.
 #include "upload_core.h"
 
 #include <cstdio>
+#include <cstring>
 
 std::string LocalUploadPath(const std::string& localDir, const std::string& lastSavedFileName)
 {
@@ -16,68 +17,6 @@ std::string RemoteUploadName(const std::string& dutJpg, const std::string& lastS
 std::string UploadTitle(const char* appTitle)
 {
     return std::string("アップロード中 - ") + appTitle;
-}
-
-FtpMode ParseFtpMode(const std::string& text)
-{
-    if (text == "passive")
-        return FtpMode::passive;
-    if (text == "auto")
-        return FtpMode::automatic;
-    return FtpMode::active;
-}
-
-FtpTls ParseFtpTls(const std::string& text)
-{
-    if (text == "explicit")
-        return FtpTls::explicitTls;
-    if (text == "implicit")
-        return FtpTls::implicitTls;
-    return FtpTls::none;
-}
-
-const char* FtpModeName(FtpMode mode)
-{
-    switch (mode) {
-    case FtpMode::passive: return "passive";
-    case FtpMode::automatic: return "auto";
-    default: return "active";
-    }
-}
-
-const char* FtpTlsName(FtpTls tls)
-{
-    switch (tls) {
-    case FtpTls::explicitTls: return "explicit";
-    case FtpTls::implicitTls: return "implicit";
-    default: return "none";
-    }
-}
-
-bool ParseFtpPort(const std::string& text, int& port)
-{
-    size_t begin = text.find_first_not_of(" \t");
-    size_t end = text.find_last_not_of(" \t");
-    if (begin == std::string::npos)
-        return false;
-    long value = 0;
-    for (size_t i = begin; i <= end; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-        if (value > 65535)
-            return false;
-    }
-    if (value < 1)
-        return false;
-    port = static_cast<int>(value);
-    return true;
-}
-
-int UsableFtpPort(int32_t stored)
-{
-    return stored >= 1 && stored <= 65535 ? static_cast<int>(stored) : kDefaultFtpPort;
 }
 
 bool UsableServerName(const std::string& server)
@@ -136,6 +75,26 @@ std::string FtpUrl(FtpTls tls, const std::string& server, int port, const std::s
 std::string AtomicTempName(const std::string& remoteName)
 {
     return remoteName + ".pelmix-part";
+}
+
+std::string AtomicOldName(const std::string& remoteName)
+{
+    return remoteName + ".pelmix-old";
+}
+
+int64_t SizeReply(const char* line, size_t length)
+{
+    while (length > 0 && (line[length - 1] == '\r' || line[length - 1] == '\n'))
+        --length;
+    if (length < 5 || memcmp(line, "213 ", 4) != 0)
+        return -1;
+    int64_t size = 0;
+    for (size_t i = 4; i < length; ++i) {
+        if (line[i] < '0' || line[i] > '9' || size > (INT64_MAX - 9) / 10)
+            return -1;
+        size = size * 10 + (line[i] - '0');
+    }
+    return size;
 }
 
 std::string UploadCopyName(const std::string& startFolder)

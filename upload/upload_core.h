@@ -1,4 +1,4 @@
-// What an upload sends and where, worked out from the settings without any window.
+// What an upload sends and where, and the server's replies it reads, without any window.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,17 +16,7 @@ enum class FtpMode { active, passive, automatic };
 // TLS: none, AUTH TLS on the control port, or TLS from the first byte.
 enum class FtpTls { none, explicitTls, implicitTls };
 
-// The stored words; anything else is the plain default (active, no TLS).
-FtpMode ParseFtpMode(const std::string& text);
-FtpTls ParseFtpTls(const std::string& text);
-const char* FtpModeName(FtpMode mode);
-const char* FtpTlsName(FtpTls tls);
-
 constexpr int kDefaultFtpPort = 21;
-// Port text as typed: decimal digits only (blanks around allowed), 1 to 65535.
-bool ParseFtpPort(const std::string& text, int& port);
-// A stored port outside 1..65535 (a hand-edited file) falls back to the default.
-int UsableFtpPort(int32_t stored);
 
 // A server name that can go into a URL as it is: no blanks, control characters or URL
 // delimiters that would point the transfer somewhere else.
@@ -42,6 +32,11 @@ std::string FtpUrl(FtpTls tls, const std::string& server, int port, const std::s
 // Where an atomic upload stores the file before renaming it onto its name: beside it,
 // under a name of its own that the next upload reuses, so nothing piles up.
 std::string AtomicTempName(const std::string& remoteName);
+// Where the old picture waits, on a server that will not rename onto an existing name,
+// until the new one has its name.
+std::string AtomicOldName(const std::string& remoteName);
+// The number of a "213 <bytes>" reply to SIZE; -1 for any other line.
+int64_t SizeReply(const char* line, size_t length);
 
 // The local copy an upload sends, named after the program's folder: a second instance
 // elsewhere never touches this one's copy.

@@ -8,22 +8,28 @@
 
 #include "win_handles.h"
 
+// The transfer and the multi handle that drives it. The multi handle keeps the connection
+// between the steps of one upload, so that they run on one login; it goes last.
 class CurlTransfer {
 public:
-    CurlTransfer() : handle_(curl_easy_init()) {}
+    CurlTransfer() : handle_(curl_easy_init()), multi_(curl_multi_init()) {}
     ~CurlTransfer()
     {
         if (handle_)
             curl_easy_cleanup(handle_);
+        if (multi_)
+            curl_multi_cleanup(multi_);
     }
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
     CURL* get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    CURLM* multi() const { return multi_; }
+    explicit operator bool() const { return handle_ != nullptr && multi_ != nullptr; }
 
 private:
     CURL* handle_;
+    CURLM* multi_;
 };
 
 // FTP commands sent before or after a transfer; libcurl keeps only the pointer, so the

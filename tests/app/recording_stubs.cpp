@@ -76,8 +76,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lP
     return TRUE;
 }
 
-void StoreSettings(const SettingsValues&) { g_recorder.calls.push_back("store settings"); }
-void StoreConnection(const ConnectionValues&) { g_recorder.calls.push_back("store connection"); }
+bool StoreSettings(const SettingsValues&) { g_recorder.calls.push_back("store settings"); return true; }
+bool StoreConnection(const ConnectionValues&) { g_recorder.calls.push_back("store connection"); return true; }
 
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {

@@ -443,8 +443,9 @@ TEST_F(ConnectionDialog, ShowsTheKeysAsTheUploadWouldUseThem)
          {"990", 2, 2, BST_CHECKED, BST_CHECKED}},
         {"[SETTING]\r\nftp_port=2121\r\nftp_mode=passive\r\nftp_tls=explicit\r\n",
          {"2121", 1, 1, BST_UNCHECKED, BST_UNCHECKED}},
-        // A hand-edited file the upload does not understand: shown as the upload falls back.
-        {"[SETTING]\r\nftp_port=70000\r\nftp_mode=pasv\r\nftp_tls=yes\r\n", {"21", 0, 0, BST_UNCHECKED, BST_UNCHECKED}},
+        // A hand-edited file: a port the upload does not take shows the default it uses;
+        // a word it refuses shows no choice.
+        {"[SETTING]\r\nftp_port=2145abc\r\nftp_mode=pasv\r\nftp_tls=yes\r\n", {"21", -1, -1, BST_UNCHECKED, BST_UNCHECKED}},
     };
     for (const auto& row : rows) {
         if (row.file)
@@ -465,7 +466,14 @@ TEST_F(ConnectionDialog, OkWritesItsFiveKeysAndNoOther)
               "[SETTING]\r\nserver=ftp.example\r\ntimer=30\r\nftp_port=2121\r\nftp_mode=passive\r\n"
               "ftp_atomic=1\r\nftp_tls=explicit\r\nftp_tls_insecure=0\r\n");
     EXPECT_EQ(ReadSetting(Setting::ftpPort), 2121);
-    EXPECT_EQ(ReadSetting(Setting::ftpMode), "passive");
+    EXPECT_EQ(ReadSetting(Setting::ftpMode).text, "passive");
+}
+
+TEST_F(ConnectionDialog, OkLeavesAWordItDoesNotKnowAsItIs)
+{
+    WriteFileBytes(kIni, "[SETTING]\r\nftp_tls=tls\r\n");
+    EXPECT_EQ(RunConnectionDialog({Click(IDOK)}), IDOK);
+    EXPECT_EQ(ReadSetting(Setting::ftpTls).text, "tls");
 }
 
 TEST_F(ConnectionDialog, ABadPortIsExplainedAndNothingIsWritten)

@@ -191,11 +191,33 @@ TEST_F(SettingsOnDisk, AReadOnlyFileIsLeftAsItIsAndKeepsItsValues)
     const std::string before = "[SETTING]\r\nst=cam\r\njpeg_q=80\r\n";
     WriteFileBytes(kIni, before);
     ASSERT_TRUE(SetFileAttributesA(kIni, FILE_ATTRIBUTE_READONLY));
-    g_settings.SelectKey("st").WriteString("changed");
-    g_settings.SelectKey("jpeg_q").WriteInt(5);
-    g_settings.SelectKey("server").WriteString("new");
+    EXPECT_FALSE(g_settings.SelectKey("st").WriteString("changed"));
+    EXPECT_FALSE(g_settings.SelectKey("jpeg_q").WriteInt(5));
+    EXPECT_FALSE(WriteSetting(Setting::ftpTls, 1));
     EXPECT_EQ(ReadFileBytes(kIni), before);
     EXPECT_EQ(ReadSetting(Setting::st), "cam");
     EXPECT_EQ(ReadSetting(Setting::jpegQ), 80);
-    EXPECT_EQ(ReadSetting(Setting::server), "");
+    EXPECT_EQ(ReadSetting(Setting::ftpTls).index, 0);
+}
+
+// A value that is not what the key takes never becomes a number that deletes pictures,
+// a port elsewhere or a weaker connection.
+TEST_F(SettingsOnDisk, KeysWithARangeOrWordsReadStrictly)
+{
+    const struct { const char* value; int32_t keepFiles, keepDays, port; int tls; } rows[] = {
+        {"", 0, 0, 21, -1}, {"3", 3, 3, 3, -1}, {"4294967297", 0, 0, 21, -1}, {"1e9", 0, 0, 21, -1},
+        {"2145abc", 0, 0, 21, -1}, {"0x861", 0, 0, 21, -1}, {"4294969441", 0, 0, 21, -1}, {"-1", 0, 0, 21, -1},
+        {"99999", 99999, 0, 21, -1}, {"EXPLICIT", 0, 0, 21, 1},
+    };
+    for (const auto& row : rows) {
+        const std::string value = row.value;
+        WriteFileBytes(kIni, "[SETTING]\r\nkeep_files=" + value + "\r\nkeep_days=" + value + "\r\nftp_port=" + value +
+                                 "\r\nftp_tls=" + value + "\r\n");
+        AgeFileTimeForward(kIni);
+        EXPECT_EQ(ReadSetting(Setting::keepFiles), row.keepFiles) << value;
+        EXPECT_EQ(ReadSetting(Setting::keepDays), row.keepDays) << value;
+        EXPECT_EQ(ReadSetting(Setting::ftpPort), row.port) << value;
+        EXPECT_EQ(ReadSetting(Setting::ftpTls).index, row.tls) << value;
+        EXPECT_EQ(ReadSetting(Setting::ftpTls).text, value);
+    }
 }

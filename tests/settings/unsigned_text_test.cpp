@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "setting_text.h"
 #include "unsigned_text.h"
 
 namespace {
@@ -59,4 +60,30 @@ TEST(UnsignedDecimal, AValueAbove4294967295GivesZero)
                     {"42949672950", 0u},
                     {"18446744073709551616", 0u},
                     {"999999999999999999999999999999", 0u}});
+}
+
+TEST(StoredValueText, OnlyAPlainDecimalInRangeIsANumber)
+{
+    const struct { const char* text; int32_t least, most; bool ok; int32_t value; } rows[] = {
+        {"21", 1, 65535, true, 21}, {" 990 ", 1, 65535, true, 990}, {"65535", 1, 65535, true, 65535},
+        {"-5", -10, 10, true, -5}, {"-2147483648", INT32_MIN, INT32_MAX, true, INT32_MIN}, {"0", 1, 65535, false, 0},
+        {"65536", 1, 65535, false, 0}, {"2147483648", INT32_MIN, INT32_MAX, false, 0}, {"2145abc", 1, 65535, false, 0},
+        {"99999999999999999999", 0, 99999, false, 0}, {"", 0, 9, false, 0}, {"-", 0, 9, false, 0},
+        {"+5", 0, 9, false, 0}, {"2 1", 0, 99, false, 0}, {"\x82\x52", 0, 9, false, 0},
+    };
+    for (const auto& row : rows) {
+        int32_t value = -7;
+        EXPECT_EQ(ReadDecimalInRange(row.text, row.least, row.most, value), row.ok) << row.text;
+        EXPECT_EQ(value, row.ok ? row.value : -7) << row.text;
+    }
+}
+
+TEST(StoredValueText, AWordIsTakenInAnyCaseAndNothingElse)
+{
+    const char* const words[] = {"none", "explicit", "implicit"};
+    const struct { const char* text; int index; } rows[] = {
+        {"none", 0}, {"EXPLICIT", 1}, {"Implicit", 2}, {"tls", -1}, {"1", -1}, {"", -1}, {"explicitt", -1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FindWord(row.text, words, 3), row.index) << row.text;
 }

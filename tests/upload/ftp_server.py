@@ -2,7 +2,8 @@
 
     ftp_server.py --address 127.0.0.41 --root DIR --log FILE [--user U --password P]
                   [--port 21] [--lifetime SECONDS] [--silent | --hang-on-store]
-                  [--passive] [--no-rename-over | --no-rename] [--drop-after BYTES]
+                  [--passive] [--no-rename-over | --no-rename]
+                  [--drop-after BYTES | --cut-store BYTES | --fail-store]
 
 Prints "ready" once it listens on its port (21 unless --port), then writes every command it receives to
 the log, one per line after the time it came ("<unix time> CWD photos", "... PORT
@@ -11,7 +12,8 @@ Passive mode is refused (and, like every command, logged), so a test can tell th
 client used an active data connection; --passive allows it. --no-rename-over refuses an
 RNTO onto an existing file, as some servers do; --no-rename refuses every RNTO.
 --drop-after closes the control and the data connection once a STOR has brought that
-many bytes. With --silent it
+many bytes. --cut-store keeps only that many bytes of every STOR and still answers 226;
+--fail-store takes the whole file and answers 426. With --silent it
 accepts connections and never says a word. With --hang-on-store it takes PORT and STOR
 ("150") but never opens the data connection, so a client waiting for it waits for ever.
 It stops by itself after --lifetime seconds.
@@ -30,7 +32,7 @@ from pyftpdlib.servers import FTPServer
 
 
 def make_handler(log_path, hang_on_store=False, passive=False, no_rename_over=False, drop_after=0,
-                 no_rename=False):
+                 no_rename=False, cut_store=0, fail_store=False):
     lock = threading.Lock()
 
     def write(line):
@@ -84,6 +86,17 @@ def make_handler(log_path, hang_on_store=False, passive=False, no_rename_over=Fa
             handle_read_event = handle_read
 
         LoggingHandler.dtp_handler = DroppingDTPHandler
+    if cut_store or fail_store:
+        class LyingDTPHandler(DTPHandler):
+            def close(self):
+                if not self._closed and self.receive and self.transfer_finished:
+                    if cut_store:
+                        self.file_obj.flush()
+                        self.file_obj.truncate(cut_store)
+                    else:
+                        self._resp = ("426 Connection closed; transfer aborted.", self._resp[1])
+                super().close()
+        LoggingHandler.dtp_handler = LyingDTPHandler
     return LoggingHandler
 
 
@@ -91,7 +104,7 @@ def serve_ftp(args):
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     handler = make_handler(args.log, args.hang_on_store, args.passive, args.no_rename_over, args.drop_after,
-                           args.no_rename)
+                           args.no_rename, args.cut_store, args.fail_store)
     handler.authorizer = authorizer
     handler.banner = "pelmix test server"
     handler.timeout = 30
@@ -143,6 +156,8 @@ def main():
     parser.add_argument("--no-rename-over", action="store_true")
     parser.add_argument("--no-rename", action="store_true")
     parser.add_argument("--drop-after", type=int, default=0)
+    parser.add_argument("--cut-store", type=int, default=0)
+    parser.add_argument("--fail-store", action="store_true")
     args = parser.parse_args()
     logging.basicConfig(level=logging.CRITICAL)
     if not args.address.startswith("127."):

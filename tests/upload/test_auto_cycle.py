@@ -240,6 +240,14 @@ class TestResumeAtLaunch:
         assert (values["auto_start"], values["auto_upload"], values["auto_backup"]) == ("1", "1", "1")
         assert log_events(app.folder_path)[-1] == "設定を変更しました (起動時に自動撮影を開始: 入)"
 
+        # A settings file that cannot be written: the log says so instead of a change.
+        ini = app.folder_path / "Pelmix.ini"
+        before = read(ini)
+        os.chmod(str(ini), 0o444)
+        switch(app, AUTO_START)
+        assert log_events(app.folder_path)[-1] == "設定を保存できませんでした (Pelmix.ini に書き込めません)"
+        assert read(ini) == before
+
 
 def test_a_refused_login_is_logged_with_the_server_and_its_reply(start_pelmix, tmp_path):
     refusing = FtpServer(ADDRESS, tmp_path / "server", tmp_path / "ftp.log", password="not-" + PASSWORD)

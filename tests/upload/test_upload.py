@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, Probe, wait_until
+from pelmix_e2e import WM_COMMAND, Probe, log_events, wait_until
 from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
                             FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
                             make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
@@ -137,9 +137,10 @@ class TestStoredFile:
 
 # Each case: the test server's options and the settings beside server, id, pass and dir.
 CONNECTIONS = {
-    "passive": ({"passive": True}, {"ftp_mode": "passive"}, ["EPSV"], ["PORT", "EPRT"]),
+    "passive": ({"passive": True}, {"ftp_mode": "Passive"}, ["EPSV"], ["PORT", "EPRT"]),
     "auto_on_a_server_without_passive": ({}, {"ftp_mode": "auto"}, ["EPSV", "PORT"], []),
     "other_port": ({"port": 2121}, {"ftp_port": 2121}, ["PORT"], ["EPSV", "PASV"]),
+    "port_that_is_not_a_number_is_21": ({}, {"ftp_port": "2121abc"}, ["PORT"], []),
     "atomic": ({}, {"ftp_atomic": 1, "dut_jpg": "cam.jpg"}, ["RNFR", "RNTO"], ["DELE"]),
     "atomic_where_rename_over_is_refused": ({"no_rename_over": True}, {"ftp_atomic": 1, "dut_jpg": "cam.jpg"},
                                             ["RNFR", "DELE", "RNTO"], []),
@@ -213,7 +214,7 @@ def test_an_atomic_replace_never_shows_a_reader_part_of_a_picture(tmp_path, laun
 # Each case: ftp_tls, ftp_mode, the server's certificate, whether the test CA is trusted,
 # ftp_tls_insecure, and whether the picture may arrive.
 TLS_CASES = {
-    "explicit_passive": ("explicit", "passive", "good", True, 0, True),
+    "explicit_passive": ("EXPLICIT", "passive", "good", True, 0, True),
     "explicit_active": ("explicit", "active", "good", True, 0, True),
     "implicit_passive": ("implicit", "passive", "good", True, 0, True),
     "self_signed_refused": ("explicit", "passive", "self", False, 0, False),
@@ -234,7 +235,7 @@ def test_tls_sends_the_password_only_to_a_server_whose_certificate_verifies(case
     tls, mode, certificate, trusted, insecure, arrives = TLS_CASES[case]
     port = free_port(TLS_ADDRESS)
     ftps = FtpsServer(TLS_ADDRESS, port, tmp_path / "ftps", certificates / (certificate + ".pem"),
-                      implicit=tls == "implicit")
+                      implicit=tls.lower() == "implicit")
     try:
         with TrustedCa(certificates / "ca.pem") if trusted else contextlib.nullcontext():
             app = launch(server=TLS_ADDRESS, id="anonymous", **{"pass": "secret"}, dir="", dut_jpg="",
@@ -246,7 +247,7 @@ def test_tls_sends_the_password_only_to_a_server_whose_certificate_verifies(case
         if arrives:
             assert ftps.stored_files() == [name]
             assert read(ftps.root_path / name) == read(app.folder_path / name)
-            assert commands[0] == ("AUTH TLS" if tls == "explicit" else "USER anonymous")
+            assert commands[0] == ("AUTH TLS" if tls.lower() == "explicit" else "USER anonymous")
             assert "PROT P" in commands  # the picture went encrypted too
         else:
             assert ftps.stored_files() == []
@@ -266,7 +267,19 @@ FAILURES = {
     "hung_store": dict(save=True, other={"hang_on_store": True}, settings=server_settings(OTHER, ftp_atomic=1)),
     "dropped_mid_transfer": dict(save=True, other={"drop_after": 256}, settings=server_settings(OTHER, ftp_atomic=1)),
     "refused_rename": dict(save=True, other={"no_rename": True}, settings=server_settings(OTHER, ftp_atomic=1)),
+    # With an old picture on the server, which must stay; the log names the cause first.
+    "refused_rename_keeps_the_old_picture": dict(
+        save=True, other={"no_rename": True}, old=True,
+        logged=["550", "名前の変更を断られました", "前の画像を残しました", "一時ファイルを削除しました (250"]),
+    "cut_store_keeps_the_old_picture": dict(
+        save=True, other={"cut_store": 256}, old=True, logged=["213 256", "バイト中 256 バイト", "一時ファイルを削除しました"]),
+    "store_answered_426": dict(save=True, other={"fail_store": True}, old=True,
+                               logged=["426 Connection closed", "一時ファイルを削除しました (250"]),
+    # A word the upload does not know: nothing is sent, not even the user name.
+    "unknown_tls_word": dict(save=True, settings=server_settings(ADDRESS, ftp_tls="tls"), logged=["ftp_tls=tls"]),
+    "unknown_mode_word": dict(save=True, settings=server_settings(ADDRESS, ftp_mode="pasv"), logged=["ftp_mode=pasv"]),
 }
+OLD_PICTURE = b"old picture"
 
 
 @pytest.mark.parametrize("case", list(FAILURES))
@@ -274,10 +287,12 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
         case, tmp_path, launch, server, probe):
     silent = FtpServer(SILENT, tmp_path / "silent", tmp_path / "silent.log", silent=True) \
         if case == "silent_server" else None
-    other = FtpServer(OTHER, tmp_path / "other", tmp_path / "other.log", **FAILURES[case]["other"]) \
-        if "other" in FAILURES[case] else None
+    row = FAILURES[case]
+    other = FtpServer(OTHER, tmp_path / "other", tmp_path / "other.log", **row["other"]) if "other" in row else None
+    if row.get("old"):
+        (other.root_path / "cam.jpg").write_bytes(OLD_PICTURE)
     try:
-        app = launch(**FAILURES[case]["settings"])
+        app = launch(**row.get("settings", server_settings(OTHER, ftp_atomic=1, dut_jpg="cam.jpg")))
         if FAILURES[case]["save"]:
             save_jpeg(app)
         titles, answered = upload_and_watch(app, probe)
@@ -292,7 +307,15 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
             assert UPLOAD_TITLE in titles
         if other:
             assert "STOR" in other.verbs()
-            assert other.stored_files() == [], "a whole or partial file was left"
+            assert other.stored_files() == (["cam.jpg"] if row.get("old") else []), "a whole or partial file was left"
+        if row.get("old"):
+            assert read(other.root_path / "cam.jpg") == OLD_PICTURE
+        if "logged" in row:
+            (line,) = [e for e in log_events(app.folder_path) if e.startswith("アップロードに失敗しました")]
+            places = [line.find(text) for text in row["logged"]]
+            assert -1 not in places and places == sorted(places), line
+        if case.startswith("unknown"):
+            assert server.commands() == []
         assert app.title() == APP_TITLE
         assert probe.ask("owned", app.hwnd) == ""  # no message box
         # The preview runs again: a new frame reaches the screen.

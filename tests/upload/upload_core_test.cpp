@@ -1,4 +1,6 @@
 // What an upload sends and under which name, from the settings and the last saved name.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "upload_core.h"
@@ -39,50 +41,6 @@ TEST(UploadTitle, PutsTheUploadNoticeBeforeTheApplicationTitle)
     EXPECT_EQ(UploadTitle(""), "アップロード中 - ");
 }
 
-TEST(FtpSettingWords, ReadTheStoredWordsAndFallBackToThePlainUpload)
-{
-    const struct { const char* text; FtpMode mode; } modes[] = {
-        {"active", FtpMode::active}, {"passive", FtpMode::passive}, {"auto", FtpMode::automatic},
-        {"", FtpMode::active}, {"PASSIVE", FtpMode::active}, {"pasv", FtpMode::active},
-    };
-    for (const auto& row : modes) {
-        EXPECT_EQ(ParseFtpMode(row.text), row.mode) << row.text;
-    }
-    const struct { const char* text; FtpTls tls; } tlsWords[] = {
-        {"none", FtpTls::none}, {"explicit", FtpTls::explicitTls}, {"implicit", FtpTls::implicitTls},
-        {"", FtpTls::none}, {"yes", FtpTls::none},
-    };
-    for (const auto& row : tlsWords) {
-        EXPECT_EQ(ParseFtpTls(row.text), row.tls) << row.text;
-    }
-    // What the dialog writes reads back the same.
-    for (FtpMode mode : {FtpMode::active, FtpMode::passive, FtpMode::automatic})
-        EXPECT_EQ(ParseFtpMode(FtpModeName(mode)), mode);
-    for (FtpTls tls : {FtpTls::none, FtpTls::explicitTls, FtpTls::implicitTls})
-        EXPECT_EQ(ParseFtpTls(FtpTlsName(tls)), tls);
-}
-
-TEST(FtpPort, TakesOneTo65535AndNothingElse)
-{
-    const struct { const char* text; bool ok; int port; } rows[] = {
-        {"21", true, 21}, {" 990 ", true, 990}, {"1", true, 1}, {"65535", true, 65535},
-        {"0", false, 0}, {"65536", false, 0}, {"99999999999999999999", false, 0}, {"", false, 0},
-        {"  ", false, 0}, {"-21", false, 0}, {"21a", false, 0}, {"2 1", false, 0}, {"0x15", false, 0},
-    };
-    for (const auto& row : rows) {
-        int port = -1;
-        EXPECT_EQ(ParseFtpPort(row.text, port), row.ok) << row.text;
-        if (row.ok)
-            EXPECT_EQ(port, row.port) << row.text;
-        else
-            EXPECT_EQ(port, -1) << "a refused port must leave the value alone: " << row.text;
-    }
-    EXPECT_EQ(UsableFtpPort(2121), 2121);
-    EXPECT_EQ(UsableFtpPort(0), 21);
-    EXPECT_EQ(UsableFtpPort(-5), 21);
-    EXPECT_EQ(UsableFtpPort(70000), 21);
-}
-
 TEST(FtpUrl, EscapesTheRemoteNameAndBracketsIpv6)
 {
     EXPECT_EQ(FtpUrl(FtpTls::none, "127.0.0.1", 21, "cam.jpg"), "ftp://127.0.0.1:21/cam.jpg");
@@ -109,10 +67,22 @@ TEST(UploadNames, TemporaryBesideTheFinalAndCopyPerFolder)
 {
     EXPECT_EQ(AtomicTempName("cam.jpg"), "cam.jpg.pelmix-part");
     EXPECT_EQ(AtomicTempName("sub/cam.jpg"), "sub/cam.jpg.pelmix-part");
+    EXPECT_EQ(AtomicOldName("cam.jpg"), "cam.jpg.pelmix-old");
     const std::string here = UploadCopyName("C:\\webcam");
     EXPECT_EQ(here.size(), 15u);
     EXPECT_EQ(here.substr(0, 3), "pmx");
     EXPECT_EQ(here.substr(11), ".tmp");
     EXPECT_EQ(UploadCopyName("c:\\WEBCAM"), here);  // one folder, however it is spelt
     EXPECT_NE(UploadCopyName("C:\\webcam2"), here);
+}
+
+TEST(SizeReply, ReadsTheBytesOfA213AndNothingElse)
+{
+    const struct { const char* line; int64_t size; } rows[] = {
+        {"213 29883\r\n", 29883}, {"213 0\r\n", 0}, {"213 8589934592", 8589934592},
+        {"213 20261209070503.000\r\n", -1}, {"213-29883\r\n", -1}, {"550 No such file\r\n", -1},
+        {"213 \r\n", -1}, {"213 12ab\r\n", -1}, {"213 99999999999999999999\r\n", -1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SizeReply(row.line, strlen(row.line)), row.size) << row.line;
 }

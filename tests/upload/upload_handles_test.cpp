@@ -45,6 +45,8 @@ TEST(CurlTransfer, MakesAHandleThatTakesOptions)
     CurlTransfer transfer;
     ASSERT_TRUE(transfer);
     EXPECT_EQ(curl_easy_setopt(transfer.get(), CURLOPT_URL, "ftp://127.0.0.1:21/cam.jpg"), CURLE_OK);
+    EXPECT_EQ(curl_multi_add_handle(transfer.multi(), transfer.get()), CURLM_OK);
+    EXPECT_EQ(curl_multi_remove_handle(transfer.multi(), transfer.get()), CURLM_OK);
 }
 
 TEST(KernelHandle, ClosesItsHandleWhenItGoes)

@@ -85,7 +85,8 @@ class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
     def __init__(self, address, root, log, silent=False, lifetime=120, password=PASSWORD, hang_on_store=False,
-                 port=21, passive=False, no_rename_over=False, no_rename=False, drop_after=0):
+                 port=21, passive=False, no_rename_over=False, no_rename=False, drop_after=0, cut_store=0,
+                 fail_store=False):
         self.address, self.root, self.log = address, str(root), str(log)
         self.root_path = pathlib.Path(self.root)
         os.makedirs(self.root, exist_ok=True)
@@ -102,7 +103,9 @@ class FtpServer:
             command.append("--no-rename-over")
         if no_rename:
             command.append("--no-rename")
-        command += ["--port", str(port), "--drop-after", str(drop_after)]
+        if fail_store:
+            command.append("--fail-store")
+        command += ["--port", str(port), "--drop-after", str(drop_after), "--cut-store", str(cut_store)]
         self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline()
         if line.strip() != "ready":

@@ -1,0 +1,50 @@
+// The upload's settings read here and handed to the upload as a plain plan: the upload
+// knows no settings file, the settings know no upload.
+#include "upload_plan.h"
+
+#include "settings_store.h"
+#include "upload_core.h"
+
+namespace {
+
+// In the order of the words of Setting::ftpMode and Setting::ftpTls.
+constexpr FtpMode kModes[] = {FtpMode::active, FtpMode::passive, FtpMode::automatic};
+constexpr FtpTls kTlsLevels[] = {FtpTls::none, FtpTls::explicitTls, FtpTls::implicitTls};
+static_assert(sizeof(kModes) / sizeof(kModes[0]) == Setting::ftpMode.count, "one mode per word");
+static_assert(sizeof(kTlsLevels) / sizeof(kTlsLevels[0]) == Setting::ftpTls.count, "one TLS level per word");
+
+// The value of a word setting, or, for a value that is none of its words, the reason the
+// upload refuses to start: a guess could send the password in clear.
+template <typename Value>
+Value TakeWord(const WordSetting& setting, const Value* values, std::string& refused)
+{
+    const WordChoice choice = ReadSetting(setting);
+    if (choice.index >= 0)
+        return values[choice.index];
+    if (refused.empty()) {
+        refused = std::string(setting.key) + "=" + choice.text + " は使えない値です (";
+        for (int i = 0; i < setting.count; ++i)
+            refused += std::string(i ? ", " : "") + setting.words[i];
+        refused += " のどれか)";
+    }
+    return values[0];
+}
+
+}  // namespace
+
+UploadPlan PlanUpload(const std::string& lastSavedFileName)
+{
+    UploadPlan plan;
+    plan.server = ReadSetting(Setting::server);
+    plan.user = ReadSetting(Setting::id);
+    plan.password = ReadSetting(Setting::pass);
+    plan.dir = ReadSetting(Setting::dir);
+    plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), lastSavedFileName);
+    plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), lastSavedFileName);
+    plan.port = ReadSetting(Setting::ftpPort);
+    plan.mode = TakeWord(Setting::ftpMode, kModes, plan.refused);
+    plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
+    plan.tls = TakeWord(Setting::ftpTls, kTlsLevels, plan.refused);
+    plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
+    return plan;
+}
