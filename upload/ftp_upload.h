@@ -1,5 +1,7 @@
 // Sends a picture to the FTP server of the settings, on libcurl.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 #include "upload_core.h"
@@ -25,10 +27,20 @@ enum class UploadResult {
 
 struct UploadOutcome {
     UploadResult result = UploadResult::NotStarted;
+    std::string server;     // where it went, for the log
     std::string why;        // libcurl's word for what went wrong
     std::string lastReply;  // the server's last reply line; empty when it said nothing
 };
 
-// Returns when the transfer has ended, within about half a minute, without dispatching
-// any message: the caller's window procedure is not entered while it runs.
-UploadOutcome SendPicture(const UploadPlan& plan);
+// One upload at a time runs on a worker thread beside the window, within about half a
+// minute. StartUpload returns at once: false when one already runs or no worker could be
+// started. When the transfer has ended the worker posts `endMessage` (no parameters) to
+// `window`, and the window then calls FinishUpload for how it ended. These four are
+// called from the window's thread only.
+bool StartUpload(const UploadPlan& plan, HWND window, UINT endMessage);
+bool UploadRunning();
+// After the end message: the outcome, and the next upload may start.
+UploadOutcome FinishUpload();
+// Closing: a running upload is asked to stop and given up to `waitMs` to end; the copy it
+// sends deletes itself when its last handle goes, so none is left even if it does not end.
+void AbandonUpload(DWORD waitMs);

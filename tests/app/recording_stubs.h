@@ -24,10 +24,11 @@ struct CaptureCreation {
 
 struct Recorder {
     bool refuseCaptureWindow = false;    // CreateCaptureWindow returns null
+    bool uploading = false;              // RefuseWhileUploading refuses
     std::vector<CaptureCreation> creations;
     std::vector<CaptureMessage> captureMessages;
     std::vector<std::string> calls;      // "save jpeg 0", "upload", "auto", "tick", "settings",
-                                         // "auto-start", "remember 32777 0"
+                                         // "auto-start", "remember 32777 0", "refused"
     HWND settingsOwner = nullptr;
     LPARAM settingsParam = -1;
     std::string localDir = ".";
