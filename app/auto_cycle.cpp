@@ -15,6 +15,7 @@
 #include "ftp_upload.h"
 #include "menu_check.h"
 #include "capture_core.h"
+#include "capture_window.h"
 #include "picture_commands.h"
 #include "resource.h"
 #include "settings_store.h"
@@ -74,6 +75,13 @@ std::string EmptySaveLine(const SaveOutcome& saved)
     const bool jpegName = name.size() >= 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
     return jpegName ? "撮影を保存できませんでした (画像保存フォルダに書き込めません)"
                     : "撮影を保存できませんでした (カメラから画像が来ません)";
+}
+
+// A camera just opened sends its first frame within moments; the frame request does not
+// wait for it on the window's thread, so the cycle waits for it tick by tick instead.
+bool CameraStarting()
+{
+    return IsWindow(g_captureWindow) && SendMessageA(g_captureWindow, WM_CAP_PELMIX_STARTING, 0, 0);
 }
 
 void ShowCountdown()
@@ -154,6 +162,8 @@ void OnCycleTick()
         // and on again meanwhile: this tick takes no picture.
         if (g_cycleBusy || UploadRunning())
             NoteCycle(kBusyLine);
+        else if (CameraStarting())
+            SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
         else
             RunCycle();
     }

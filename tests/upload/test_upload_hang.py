@@ -1,13 +1,17 @@
 """An upload to a server that takes the file and never opens the data connection. The
 upload gives up after its limit with nothing left running, and neither the next save of
-the same picture file nor the next upload, to a working server on 127.45.x.y, is held up."""
+the same picture file nor the next upload, to a working server on 127.45.x.y, is held up.
+Meanwhile the window answers; closing it ends the upload and leaves no copy behind."""
 import glob
 import os
 import pathlib
+import time
 
-from upload_support import (AUTO, FtpServer, countdown_seconds, free_address, make_bmp, read, server_settings,
-                            write_settings)
-from pelmix_e2e import wait_until
+from upload_support import (APP_TITLE, AUTO, SAVE_BMP, UPLOAD, UPLOAD_TITLE, FtpServer, countdown_seconds,
+                            free_address, make_bmp, pictures, read, server_settings, write_settings)
+from pelmix_e2e import WM_CLOSE, log_events, wait_until
+
+WM_NULL = 0
 
 ADDRESS = free_address(45)  # the working server
 HANGING = free_address(46)
@@ -38,6 +42,7 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
         assert wait_until(lambda: "STOR pc99999.jpg" in hanging.commands(), timeout=30)
         assert wait_until(lambda: countdown_seconds(app.title()) is not None, timeout=GIVE_UP_LIMIT)
         app.command(AUTO)
+        assert app.title() == APP_TITLE
         first = read(app.folder_path / "pc99999.jpg")
 
         write_settings(app.folder_path, **server_settings(ADDRESS, **LONG_PERIOD))
@@ -48,11 +53,47 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
         app.command(AUTO)
         assert wait_until(lambda: server.received() == ["pc99999.jpg"], timeout=30)
         app.command(AUTO)
+        assert wait_until(lambda: app.title() == APP_TITLE, timeout=GIVE_UP_LIMIT)
         second = read(app.folder_path / "pc99999.jpg")
         assert second != first, "the second picture did not replace the first"
         assert read(server.root_path / "pc99999.jpg") == second
         # This instance's copies are gone; the other instance's copy is untouched.
         assert [p.name for p in copies_folder().iterdir()] == ["pmxdead.tmp"]
         assert foreign.read_bytes() == b"another instance's picture"
+    finally:
+        hanging.stop()
+
+
+def test_while_an_upload_hangs_the_window_answers_refuses_saves_and_closes_leaving_no_copy(
+        tmp_path, start_pelmix, probe):
+    hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True,
+                        lifetime=300)
+    try:
+        (tmp_path / "app").mkdir()
+        make_bmp(tmp_path / "app" / "frame.bmp", 160, 120, MAGENTA)
+        app = start_pelmix("file:frame.bmp", **server_settings(HANGING, **LONG_PERIOD))
+        app.command(AUTO)
+        assert wait_until(lambda: "STOR pc99999.jpg" in hanging.commands(), timeout=30)
+        assert [p.name for p in copies_folder().iterdir() if p.name != "pmxdead.tmp"], "no copy is being sent"
+        # Frozen, the window would answer nothing for many seconds.
+        slowest = 0.0
+        for _ in range(20):
+            start = time.monotonic()
+            probe.number("send", app.hwnd, WM_NULL, 0, 0)
+            slowest = max(slowest, time.monotonic() - start)
+            time.sleep(0.05)
+        assert slowest < 3, slowest
+        assert app.title() == UPLOAD_TITLE
+        # A save or a second upload is refused, once in the log for the whole upload.
+        before = pictures(app.folder_path)
+        probe.number("command", app.hwnd, SAVE_BMP)
+        probe.number("command", app.hwnd, UPLOAD)
+        assert pictures(app.folder_path) == before
+        assert log_events(app.folder_path).count("保存もアップロードもしませんでした (アップロード中です)") == 1
+        assert hanging.commands().count("STOR pc99999.jpg") == 1
+
+        app.post(WM_CLOSE)
+        assert app.wait_exit(timeout=10) == 0
+        assert [p.name for p in copies_folder().iterdir() if p.name != "pmxdead.tmp"] == []
     finally:
         hanging.stop()

@@ -1,0 +1,57 @@
+"""How quickly the main window answers while the automatic mode uploads: `timer` 1, an
+upload every cycle, for a given time against a server that accepts and never says a word,
+then against a healthy one. A probe sends the window WM_NULL every 50 ms and times each
+answer; the worst and the median are printed (goal: 250 ms worst, 20 ms median). Run by
+hand, never by CTest:
+
+    build/win64/bench/latency/run-latency.sh [--seconds 60]
+    build/win32/bench/latency/run-latency.sh ...      (the i686 build, where it runs)
+"""
+import argparse
+import os
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "..", "tests", "e2e"), os.path.join(HERE, "..", "..", "tests", "upload")]
+
+from pelmix_e2e import Pelmix, Probe, log_events, wait_until  # noqa: E402
+from upload_support import AUTO, FtpServer, free_address, server_settings, stop, write_settings  # noqa: E402
+
+
+def run(kind, seconds, work, probe):
+    folder = os.path.join(work, kind)
+    os.makedirs(os.path.join(folder, "app"))
+    server = FtpServer(free_address(52), os.path.join(folder, "server"), os.path.join(folder, "ftp.log"),
+                       silent=kind == "dead", lifetime=seconds + 120)
+    try:
+        write_settings(os.path.join(folder, "app"), **server_settings(server.address, timer=1, dut_jpg="cam.jpg"))
+        app = Pelmix(os.path.join(folder, "app"), probe, source="testpattern")
+        try:
+            app.command(AUTO)
+            count, worst, median = probe.ask("latency", app.hwnd, int(seconds * 1000)).split()
+            app.command(AUTO)
+            failed = sum(1 for e in log_events(app.folder) if e.startswith("アップロードに失敗しました"))
+            print(f"{kind:7s} server: {count:>5s} messages, worst {float(worst):7.1f} ms, median {float(median):5.1f} ms; "
+                  f"{len(server.received())} uploads stored, {failed} failed", flush=True)
+        finally:
+            stop(app, probe)
+    finally:
+        server.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--seconds", type=float, default=60)
+    args = parser.parse_args()
+    probe = Probe()
+    try:
+        with tempfile.TemporaryDirectory(prefix="pelmix-latency-") as work:
+            for kind in ("dead", "healthy"):
+                run(kind, args.seconds, work, probe)
+    finally:
+        probe.close()
+
+
+if __name__ == "__main__":
+    main()
