@@ -287,7 +287,7 @@ NOT_WRITABLE = "撮影を保存できませんでした (画像保存フォル�
 # Each case: the settings beside the server's, what makes the cycles empty, and what mends it.
 EMPTY_CYCLES = {
     "no_frame": ({}, NO_FRAME, lambda folder: make_bmp(folder / "frame.bmp", 160, 120, (0, 128, 255))),
-    "folder_missing": ({"local_dir": "pics"}, NOT_WRITABLE, lambda folder: (folder / "pics").mkdir()),
+    "folder_missing": ({"st": "pics\\pc"}, NOT_WRITABLE, lambda folder: (folder / "pics").mkdir()),
 }
 
 
