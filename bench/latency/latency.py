@@ -1,6 +1,7 @@
 """How quickly the main window answers while the automatic mode uploads: `timer` 1, an
 upload every cycle, for a given time against a server that accepts and never says a word,
-then against a healthy one. A probe sends the window WM_NULL every 50 ms and times each
+then against a healthy one; then, where the tree has the fake camera, while that camera
+vanishes, comes back, goes silent and sends again (reconnects and graphs being stopped). A probe sends the window WM_NULL every 50 ms and times each
 answer; the worst and the median are printed (goal: 250 ms worst, 20 ms median). Run by
 hand, never by CTest:
 
@@ -11,11 +12,12 @@ import argparse
 import os
 import sys
 import tempfile
+import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "..", "tests", "e2e"), os.path.join(HERE, "..", "..", "tests", "upload")]
 
-from pelmix_e2e import Pelmix, Probe, log_events, wait_until  # noqa: E402
+from pelmix_e2e import FAKE_CAMERA, FakeCamera, Pelmix, Probe, log_events  # noqa: E402
 from upload_support import AUTO, FtpServer, free_address, server_settings, stop, write_settings  # noqa: E402
 
 
@@ -40,6 +42,39 @@ def run(kind, seconds, work, probe):
         server.stop()
 
 
+def run_camera(seconds, work, probe):
+    folder = os.path.join(work, "camera")
+    os.makedirs(os.path.join(folder, "app"))
+    camera = FakeCamera(os.path.join(folder, "camera"))
+    write_settings(os.path.join(folder, "app"), timer=1, server="")
+    app = Pelmix(os.path.join(folder, "app"), probe, env=camera.env())
+    done = threading.Event()
+
+    def trouble():
+        # A quarter of each stretch away, then back: losses, reconnects and stopped graphs.
+        step = seconds / 8
+        for fault in (camera.vanish, camera.stall, camera.vanish, camera.stall):
+            if done.wait(step):
+                return
+            fault(True)
+            if done.wait(step):
+                return
+            fault(False)
+
+    changer = threading.Thread(target=trouble, daemon=True)
+    try:
+        app.command(AUTO)  # a save every second, the frame request with it
+        changer.start()
+        count, worst, median = probe.ask("latency", app.hwnd, int(seconds * 1000)).split()
+        events = log_events(app.folder)
+        print(f"camera  faults: {count:>5s} messages, worst {float(worst):7.1f} ms, median {float(median):5.1f} ms; "
+              f"lost {events.count('カメラが見つかりません')}, back {events.count('カメラが戻りました')}", flush=True)
+    finally:
+        done.set()
+        changer.join()
+        stop(app, probe)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seconds", type=float, default=60)
@@ -49,6 +84,8 @@ def main():
         with tempfile.TemporaryDirectory(prefix="pelmix-latency-") as work:
             for kind in ("dead", "healthy"):
                 run(kind, args.seconds, work, probe)
+            if FAKE_CAMERA:
+                run_camera(args.seconds, work, probe)
     finally:
         probe.close()
 
