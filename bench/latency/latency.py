@@ -2,7 +2,7 @@
 upload every cycle, for a given time against a server that accepts and never says a word,
 then against a healthy one; then, where the tree has the fake camera, while that camera
 vanishes, comes back, goes silent and sends again (reconnects and graphs being stopped). A probe sends the window WM_NULL every 50 ms and times each
-answer; the worst and the median are printed (goal: 250 ms worst, 20 ms median). Run by
+answer (answer_times.exe); the worst and the median are printed (goal: 250 ms worst, 20 ms median). Run by
 hand, never by CTest:
 
     build/win64/bench/latency/run-latency.sh [--seconds 60]
@@ -10,6 +10,7 @@ hand, never by CTest:
 """
 import argparse
 import os
+import subprocess
 import sys
 import tempfile
 import threading
@@ -19,6 +20,13 @@ sys.path[:0] = [os.path.join(HERE, "..", "..", "tests", "e2e"), os.path.join(HER
 
 from pelmix_e2e import FAKE_CAMERA, FakeCamera, Pelmix, Probe, log_events  # noqa: E402
 from upload_support import AUTO, FtpServer, free_address, server_settings, stop, write_settings  # noqa: E402
+
+
+def answer_times(app, seconds):
+    """(count, worst, median) of the window's answer times over that many seconds."""
+    out = subprocess.run(["wine", os.environ["PELMIX_ANSWER_TIMES"], str(app.hwnd), str(int(seconds * 1000))],
+                         capture_output=True, text=True, check=True, timeout=seconds + 120).stdout
+    return out.split()
 
 
 def run(kind, seconds, work, probe):
@@ -31,7 +39,7 @@ def run(kind, seconds, work, probe):
         app = Pelmix(os.path.join(folder, "app"), probe, source="testpattern")
         try:
             app.command(AUTO)
-            count, worst, median = probe.ask("latency", app.hwnd, int(seconds * 1000)).split()
+            count, worst, median = answer_times(app, seconds)
             app.command(AUTO)
             failed = sum(1 for e in log_events(app.folder) if e.startswith("アップロードに失敗しました"))
             print(f"{kind:7s} server: {count:>5s} messages, worst {float(worst):7.1f} ms, median {float(median):5.1f} ms; "
@@ -65,7 +73,7 @@ def run_camera(seconds, work, probe):
     try:
         app.command(AUTO)  # a save every second, the frame request with it
         changer.start()
-        count, worst, median = probe.ask("latency", app.hwnd, int(seconds * 1000)).split()
+        count, worst, median = answer_times(app, seconds)
         events = log_events(app.folder)
         print(f"camera  faults: {count:>5s} messages, worst {float(worst):7.1f} ms, median {float(median):5.1f} ms; "
               f"lost {events.count('カメラが見つかりません')}, back {events.count('カメラが戻りました')}", flush=True)

@@ -24,8 +24,6 @@
 //   syscolor INDEX             -> GetSysColor as "RRGGBB"
 //   resources PID              -> "gdi user workingset private handles threads" of a process:
 //                                 GDI and USER objects, memory in bytes, kernel handles, threads
-//   latency HWND MS            -> "count worst median" of the main window's answer times, in ms:
-//                                 SendMessageTimeout(WM_NULL) every 50 ms for MS ms (the bench)
 //   quit
 #include <windows.h>
 #include <psapi.h>
@@ -36,8 +34,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
-#include <vector>
 
 #include "win_handles.h"
 
@@ -187,32 +183,6 @@ void ReplyResources(DWORD pid)
     Reply(text);
 }
 
-// How long the window takes to answer, measured the way the system judges a window
-// unresponsive: a message sent to it, one every 50 ms.
-void ReplyLatency(HWND window, DWORD forMs)
-{
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    std::vector<double> answers;
-    const DWORD until = GetTickCount() + forMs;
-    while (static_cast<LONG>(until - GetTickCount()) > 0) {
-        DWORD_PTR result = 0;
-        QueryPerformanceCounter(&start);
-        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
-        QueryPerformanceCounter(&end);
-        answers.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
-        Sleep(50);
-    }
-    if (answers.empty()) {
-        Reply("0 0 0");
-        return;
-    }
-    std::sort(answers.begin(), answers.end());
-    char text[96];
-    snprintf(text, sizeof(text), "%zu %.1f %.1f", answers.size(), answers.back(), answers[answers.size() / 2]);
-    Reply(text);
-}
-
 }  // namespace
 
 int main()
@@ -332,8 +302,6 @@ int main()
             char text[16];
             snprintf(text, sizeof(text), "%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
             Reply(text);
-        } else if (!strcmp(cmd, "latency")) {
-            ReplyLatency(ToWindow(arg(1)), static_cast<DWORD>(ToLong(arg(2))));
         } else if (!strcmp(cmd, "show")) {
             ReplyNumber(ShowWindow(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2)))) ? 1 : 0);
         } else {
