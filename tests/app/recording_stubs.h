@@ -24,11 +24,11 @@ struct CaptureCreation {
 
 struct Recorder {
     bool refuseCaptureWindow = false;    // CreateCaptureWindow returns null
-    bool uploading = false;              // RefuseWhileUploading refuses
+    bool uploading = false;              // RefuseWhileUploading refuses, recording "refused"
     std::vector<CaptureCreation> creations;
     std::vector<CaptureMessage> captureMessages;
     std::vector<std::string> calls;      // "save jpeg 0", "upload", "auto", "tick", "settings",
-                                         // "auto-start", "remember 32777 0", "refused"
+                                         // "auto-start", "remember 32777 0"
     HWND settingsOwner = nullptr;
     LPARAM settingsParam = -1;
     std::string localDir = ".";
