@@ -91,12 +91,19 @@ void ShowCountdown()
     SetWindowTextA(g_mainWindow, title);
 }
 
-// The time the upload took comes off the next period. A mode switched off meanwhile stays off.
+// The timer runs again, unless the mode was switched off meanwhile (an upload runs beside
+// the window, so that can happen while a cycle waits for it).
+void KeepTicking()
+{
+    if (IsMenuChecked(IDM_AUTO))
+        SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
+}
+
+// The time the upload took comes off the next period.
 void EndCycle(uint32_t uploadTime)
 {
     g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
-    if (IsMenuChecked(IDM_AUTO))
-        SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
+    KeepTicking();
     g_cycleBusy = false;
 }
 
@@ -158,13 +165,17 @@ void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
     if (CycleDue(g_countdown)) {
-        // A manual upload runs, or the cycle's own upload when the mode was switched off
-        // and on again meanwhile: this tick takes no picture.
-        if (g_cycleBusy || UploadRunning())
+        // An upload runs (a manual one, or the cycle's own when the mode was switched off
+        // and on again meanwhile), or a camera just opened has no frame yet: this tick takes
+        // no picture, the next one tries again. The timer runs for it, since the posted
+        // first tick may be the only one.
+        const bool busy = g_cycleBusy || UploadRunning();
+        const bool cameraStarting = !busy && CameraStarting();
+        if (busy || cameraStarting)
+            KeepTicking();
+        if (busy)
             NoteCycle(kBusyLine);
-        else if (CameraStarting())
-            SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
-        else
+        else if (!cameraStarting)
             RunCycle();
     }
     if (!UploadRunning())
