@@ -10,5 +10,5 @@ extern char g_windowClass[100];     // string 109
 extern HWND g_mainWindow;           // set first thing in WM_CREATE
 extern HWND g_captureWindow;        // null when the capture window could not be made
 extern int32_t g_countdown;         // ms until the next automatic capture
-extern bool g_cycleBusy;            // a tick is saving and uploading
+extern bool g_cycleBusy;            // a cycle is saving, or waiting for its upload to end
 extern std::string g_lastSavedFileName;  // no folder; empty until the first save

@@ -1,15 +1,21 @@
 // The automatic mode: a one-second window timer counts the countdown down and, at zero,
-// saves a captioned JPEG and has it uploaded.
+// saves a captioned JPEG and has it uploaded. The upload runs beside the window; the
+// cycle ends when its end arrives.
 #include "auto_cycle.h"
 
 #include <windows.h>
+
+#include <cstdio>
+#include <string>
 
 #include "app_state.h"
 #include "backup_retention.h"
 #include "countdown.h"
 #include "event_log.h"
+#include "ftp_upload.h"
 #include "menu_check.h"
 #include "capture_core.h"
+#include "capture_window.h"
 #include "picture_commands.h"
 #include "resource.h"
 #include "settings_store.h"
@@ -19,41 +25,63 @@ namespace {
 constexpr UINT_PTR kCycleTimerId = 10;
 constexpr UINT kTickMs = 1000;
 
-// The upload runs inside the window procedure like a menu command would; the time it
-// takes comes off the next period.
-uint32_t UploadAndTime()
-{
-    const DWORD start = GetTickCount();
-    SendMessageA(g_mainWindow, WM_COMMAND, IDM_UPLOAD, 0);
-    return UploadTime(start, GetTickCount());
-}
+const char kBusyLine[] = "撮影を飛ばしました (前回の保存かアップロードがまだ終わっていません)";
 
-void RunCycle()
+// The cycle whose upload runs beside the window: it stays busy, its timer off, until the
+// upload's end arrives. Window's thread only, for the whole run.
+bool g_awaitingUpload = false;
+DWORD g_uploadAskedAt = 0;
+
+// A run of cycles that produced nothing: the line that began it (empty: no such run) and
+// how many cycles it has had. One line when it begins (or its reason changes), one when
+// it ends, however long it lasts. Window's thread only, for the whole run.
+std::string g_emptyLine;
+uint32_t g_emptyCycles = 0;
+
+void NoteCycle(const std::string& emptyLine)
 {
-    g_cycleBusy = true;
-    KillTimer(g_mainWindow, kCycleTimerId);
-    const bool backup = IsMenuChecked(IDM_AUTO_BACKUP);
-    uint32_t uploadTime = 0;
-    // Running out of memory ends this cycle, not the mode: the next one is still timed.
-    try {
-        // Without backup numbering every automatic picture replaces the one in the fixed slot.
-        SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
-        if (g_lastSavedFileName.empty())
-            LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
-        if (backup)
-            ApplyRetentionLimits();
-        uploadTime = IsMenuChecked(IDM_AUTO_UPLOAD) ? UploadAndTime() : 0;
-    } catch (...) {
+    if (!emptyLine.empty()) {
+        if (emptyLine != g_emptyLine)
+            LogEvent(emptyLine.c_str());
+        g_emptyLine = emptyLine;
+        if (g_emptyCycles < UINT32_MAX)
+            ++g_emptyCycles;
+        return;
     }
-    g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
-    SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
-    g_cycleBusy = false;
+    if (g_emptyLine.empty())
+        return;
+    char line[160];
+    snprintf(line, sizeof(line), "自動撮影が元に戻りました (画像のない周期 %lu 回の後)",
+             static_cast<unsigned long>(g_emptyCycles));
+    LogEvent(line);
+    g_emptyLine.clear();
+    g_emptyCycles = 0;
 }
 
-void SetCheck(UINT itemId, bool on)
+// Why a save made no picture; empty when it made one.
+std::string EmptySaveLine(const SaveOutcome& saved)
 {
-    if (IsMenuChecked(itemId) != on)
-        ToggleMenuCheck(itemId);
+    switch (saved.result) {
+    case SaveResult::Produced:
+        return "";
+    case SaveResult::NoName:
+        return "撮影を保存できませんでした (空いている番号がないか、接頭辞から名前が作れません)";
+    case SaveResult::NoPicture:
+        break;
+    }
+    // A JPEG save that got no frame keeps the BMP's name; a ".jpg" name with no file is
+    // one that could not be written.
+    const std::string& name = saved.name;
+    const bool jpegName = name.size() >= 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
+    return jpegName ? "撮影を保存できませんでした (画像保存フォルダに書き込めません)"
+                    : "撮影を保存できませんでした (カメラから画像が来ません)";
+}
+
+// A camera just opened sends its first frame within moments; the frame request does not
+// wait for it on the window's thread, so the cycle waits for it tick by tick instead.
+bool CameraStarting()
+{
+    return IsWindow(g_captureWindow) && SendMessageA(g_captureWindow, WM_CAP_PELMIX_STARTING, 0, 0);
 }
 
 void ShowCountdown()
@@ -61,6 +89,60 @@ void ShowCountdown()
     char title[kCountdownTitleSize];
     FormatCountdownTitle(title, sizeof(title), g_countdown, g_appTitle);
     SetWindowTextA(g_mainWindow, title);
+}
+
+// The timer runs again, unless the mode was switched off meanwhile (an upload runs beside
+// the window, so that can happen while a cycle waits for it).
+void KeepTicking()
+{
+    if (IsMenuChecked(IDM_AUTO))
+        SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
+}
+
+// The time the upload took comes off the next period.
+void EndCycle(uint32_t uploadTime)
+{
+    g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
+    KeepTicking();
+    g_cycleBusy = false;
+}
+
+void RunCycle()
+{
+    g_cycleBusy = true;
+    KillTimer(g_mainWindow, kCycleTimerId);
+    const bool backup = IsMenuChecked(IDM_AUTO_BACKUP);
+    std::string emptyLine;
+    DWORD uploadStart = GetTickCount();
+    // Running out of memory ends this cycle, not the mode: the next one is still timed.
+    try {
+        // Without backup numbering every automatic picture replaces the one in the fixed slot.
+        emptyLine = EmptySaveLine(SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber));
+        if (backup)
+            ApplyRetentionLimits();
+        // A cycle that made no picture sends none: the server keeps the last real one.
+        if (emptyLine.empty() && IsMenuChecked(IDM_AUTO_UPLOAD)) {
+            // The upload goes through the window procedure like the menu command.
+            uploadStart = GetTickCount();
+            SendMessageA(g_mainWindow, WM_COMMAND, IDM_UPLOAD, 0);
+            if (!UploadNotStartedWhy()) {
+                g_awaitingUpload = true;
+                g_uploadAskedAt = uploadStart;
+                NoteCycle("");
+                return;
+            }
+            emptyLine = std::string("アップロードを始めませんでした (") + UploadNotStartedWhy() + ")";
+        }
+    } catch (...) {
+    }
+    NoteCycle(emptyLine);
+    EndCycle(UploadTime(uploadStart, GetTickCount()));
+}
+
+void SetCheck(UINT itemId, bool on)
+{
+    if (IsMenuChecked(itemId) != on)
+        ToggleMenuCheck(itemId);
 }
 
 }  // namespace
@@ -73,7 +155,9 @@ void OnAutoCommand()
         g_countdown = 0;
     } else {
         KillTimer(g_mainWindow, kCycleTimerId);
-        SetWindowTextA(g_mainWindow, g_appTitle);
+        // An upload still running keeps its title until it ends.
+        if (!UploadRunning())
+            SetWindowTextA(g_mainWindow, g_appTitle);
     }
 }
 
@@ -81,13 +165,31 @@ void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
     if (CycleDue(g_countdown)) {
-        // Only a tick dispatched by a loop nested inside the running cycle gets here.
-        if (g_cycleBusy)
-            LogEvent("撮影を飛ばしました (前回の保存かアップロードがまだ終わっていません)");
-        else
+        // An upload runs (a manual one, or the cycle's own when the mode was switched off
+        // and on again meanwhile), or a camera just opened has no frame yet: this tick takes
+        // no picture, the next one tries again. The timer runs for it, since the posted
+        // first tick may be the only one.
+        const bool busy = g_cycleBusy || UploadRunning();
+        const bool cameraStarting = !busy && CameraStarting();
+        if (busy || cameraStarting)
+            KeepTicking();
+        if (busy)
+            NoteCycle(kBusyLine);
+        else if (!cameraStarting)
             RunCycle();
     }
-    ShowCountdown();
+    if (!UploadRunning())
+        ShowCountdown();
+}
+
+void OnCycleUploadEnded()
+{
+    if (!g_awaitingUpload)
+        return;
+    g_awaitingUpload = false;
+    EndCycle(UploadTime(g_uploadAskedAt, GetTickCount()));
+    if (IsMenuChecked(IDM_AUTO))
+        ShowCountdown();
 }
 
 void ResumeAutoAtLaunch(bool askedOnCommandLine)

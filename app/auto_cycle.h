@@ -5,6 +5,9 @@
 
 void OnAutoCommand();   // menu command 32774: switch the mode on or off
 void OnCycleTick();     // WM_TIMER
+// After an upload has ended: a cycle that waited for it ends, its countdown less the
+// upload's time, and the timer runs again.
+void OnCycleUploadEnded();
 
 // At launch, once the main window exists: the mode starts when the command line asked
 // for it or auto_start=1 is stored; with the key, the upload and backup switches are set

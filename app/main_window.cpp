@@ -6,6 +6,7 @@
 #include "capture_window.h"
 #include "event_log.h"
 #include "menu_commands.h"
+#include "picture_commands.h"
 #include "resource.h"
 
 namespace {
@@ -45,6 +46,7 @@ LRESULT OnClose(HWND window)
 
 LRESULT OnDestroy()
 {
+    EndUploadForExit();
     PostQuitMessage(0);
     return 0;
 }
@@ -59,6 +61,14 @@ LRESULT OnTimer()
 LRESULT OnCameraState(WPARAM found)
 {
     LogEvent(found ? "カメラが戻りました" : "カメラが見つかりません");
+    return 0;
+}
+
+// The upload's worker has ended: first what the upload shows, then the cycle that waited.
+LRESULT OnUploadEndedMessage()
+{
+    OnUploadEnded();
+    OnCycleUploadEnded();
     return 0;
 }
 
@@ -107,6 +117,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND: return OnCommand(window, wParam, lParam);
         case WM_TIMER:   return OnTimer();
         case WM_CAP_PELMIX_CAMERA_STATE: return OnCameraState(wParam);
+        case WM_PELMIX_UPLOAD_ENDED: return OnUploadEndedMessage();
         default:         return DefWindowProcA(window, message, wParam, lParam);
         }
     } catch (...) {

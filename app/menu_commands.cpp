@@ -118,6 +118,20 @@ void OnSwitchToRemember(UINT itemId)
     RememberAutoSwitch(itemId, ToggleMenuCheck(itemId));
 }
 
+// While an upload runs nothing else is saved or uploaded, as a cycle is skipped while one
+// runs: the picture being sent stays what was asked for, and one upload runs at a time.
+void Save(SaveKind kind)
+{
+    if (!RefuseWhileUploading())
+        SaveNumberedImage(kind);
+}
+
+void Upload()
+{
+    if (!RefuseWhileUploading())
+        UploadLastImage();
+}
+
 }  // namespace
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -126,14 +140,14 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case IDM_ABOUT:           OnAbout(window); break;
     case IDM_EXIT:            DestroyWindow(window); break;
     case IDM_CAPTURE_DIALOGS: OnCaptureDialogs(); break;
-    case IDM_SAVE_CAPTIONED:  SaveNumberedImage(SaveKind::CaptionedJpeg); break;
-    case IDM_UPLOAD:          UploadLastImage(); break;
+    case IDM_SAVE_CAPTIONED:  Save(SaveKind::CaptionedJpeg); break;
+    case IDM_UPLOAD:          Upload(); break;
     case IDM_AUTO:            OnAutoCommand(); break;
     case IDM_SETTINGS:        OnSettings(window); break;
     case IDM_STRETCH:         OnStretch(); break;
     case IDM_AUTO_UPLOAD:     OnSwitchToRemember(IDM_AUTO_UPLOAD); break;
-    case IDM_SAVE_BMP:        SaveNumberedImage(SaveKind::Bmp); break;
-    case IDM_SAVE_JPG:        SaveNumberedImage(SaveKind::CaptionedJpeg); break;
+    case IDM_SAVE_BMP:        Save(SaveKind::Bmp); break;
+    case IDM_SAVE_JPG:        Save(SaveKind::CaptionedJpeg); break;
     case IDM_AUTO_BACKUP:     OnSwitchToRemember(IDM_AUTO_BACKUP); break;
     case IDM_OPEN_FOLDER:     OnOpenFolder(); break;
     case IDM_OPEN_LOG:        OnOpenLog(); break;
@@ -148,8 +162,8 @@ LRESULT OnKeyDown(WPARAM key)
 {
     // Not accelerators: every key-down, auto-repeats included, saves one more picture.
     if (key == VK_SPACE)
-        SaveNumberedImage(SaveKind::Bmp);
+        Save(SaveKind::Bmp);
     else if (key == VK_RETURN)
-        SaveNumberedImage(SaveKind::CaptionedJpeg);
+        Save(SaveKind::CaptionedJpeg);
     return 0;
 }

@@ -76,7 +76,7 @@ bool FolderInstance::Claim()
         return true;
     mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(uint64_t), name);
     const bool taken = mapping_ && GetLastError() == ERROR_ALREADY_EXISTS;
-    // Without the block the program runs as it always did: unchecked rather than not at all.
+    // Without the block the program runs without the one-instance check rather than not at all.
     if (!mapping_)
         return true;
     view_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(uint64_t));

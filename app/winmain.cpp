@@ -15,8 +15,8 @@
 
 namespace {
 
-// Beside Pelmix.ini, by its full path: the numbered save changes the current folder
-// while it runs, and the log must not follow it.
+// Beside Pelmix.ini, by its full path taken at start: the log stays there whatever
+// later changes the current folder or the image folder.
 std::string LogPathBesideSettings()
 {
     char path[MAX_PATH];

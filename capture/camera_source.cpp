@@ -206,9 +206,11 @@ struct GraphParts {
     }
 };
 
-// Graphs still stopping on their own threads. While one is, no new graph is made: the
-// device is still held, and a camera that never answers again must not gather a stuck
-// thread at every reconnect over months.
+// How many graphs are still stopping, each on a thread of its own. While one is, no new
+// graph is made: the device is still held, and a camera that never answers again must
+// not gather a stuck thread at every reconnect over months. This file is its one owner:
+// the window's thread counts a graph in when it lets go of it, the stopping thread counts
+// it out when done; it lives for the process.
 LONG g_stoppingGraphs = 0;
 
 DWORD WINAPI RetireGraph(void* parameter)
@@ -237,9 +239,10 @@ class CameraSource : public VideoSource {
 public:
     ~CameraSource() override
     {
-        // A stream that delivers stops at its next frame; any other is stopped on a thread
-        // of its own, so that neither a reconnect nor closing the program waits for it.
-        const bool mayHang = running_ && Health() != SourceHealth::Fresh;
+        // Stopping waits for the stream thread: a frame interval at best, for ever for a
+        // device gone silent. A running graph is stopped on a thread of its own, so the
+        // window never waits for it.
+        const bool mayWait = running_;
         auto* parts = new (std::nothrow) GraphParts;
         if (parts) {
             parts->control = control_.Detach();
@@ -249,7 +252,7 @@ public:
             parts->rest[2] = builder_.Detach();
             parts->rest[3] = graph_.Detach();
             parts->rest[4] = device_.Detach();
-            const KernelHandle thread(mayHang ? StartRetiring(parts) : nullptr);
+            const KernelHandle thread(mayWait ? StartRetiring(parts) : nullptr);
             if (!thread) {
                 parts->StopAndRelease();
                 delete parts;
@@ -284,19 +287,9 @@ public:
         return Run();
     }
 
+    // Never waits for a first sample: the window's thread asks. The automatic mode waits
+    // for a starting camera by its ticks instead.
     bool GrabFrame(std::vector<uint8_t>& bmp) override
-    {
-        if (!running_)
-            return false;
-        // Right after the start the first sample may still be on its way; later a
-        // missing sample is just missing.
-        while (Health() == SourceHealth::Starting && GetTickCount() - startedAt_ <= kFirstSampleWait)
-            Sleep(10);
-        return Health() == SourceHealth::Fresh && catcher_->Latest(bmp);
-    }
-
-    // The preview never waits for a first sample: the next tick shows it.
-    bool GrabPreviewFrame(std::vector<uint8_t>& bmp) override
     {
         return running_ && Health() == SourceHealth::Fresh && catcher_->Latest(bmp);
     }
@@ -343,8 +336,6 @@ public:
     }
 
 private:
-    static constexpr DWORD kFirstSampleWait = 1000;
-
     bool Run()
     {
         DWORD lastAt = 0;

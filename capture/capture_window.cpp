@@ -335,6 +335,7 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_CAP_DLG_VIDEOCOMPRESSION: return OnDialog(window, state, SourceDialog::Compression);
     case WM_CAP_FILE_SAVEDIB:         return OnSaveDib(window, state, reinterpret_cast<const char*>(lParam));
     case WM_CAP_PELMIX_GET_FRAME:     return OnGetFrame(window, state, reinterpret_cast<CapturedFrame*>(lParam));
+    case WM_CAP_PELMIX_STARTING:      return state.source && state.source->Health() == SourceHealth::Starting;
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);

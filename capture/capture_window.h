@@ -21,6 +21,8 @@ enum : UINT {
     WM_CAP_SET_SCALE = WM_USER + 53,            // 1077
     // Our own: the current frame handed over in memory (lParam: CapturedFrame*).
     WM_CAP_PELMIX_GET_FRAME = WM_USER + 200,
+    // Our own: TRUE while a camera just opened has not sent its first frame yet.
+    WM_CAP_PELMIX_STARTING = WM_USER + 201,
 };
 
 // A frame just grabbed, as BMP file bytes owned by the capture window. It stays valid

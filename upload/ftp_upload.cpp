@@ -1,13 +1,11 @@
 // Sends a picture to an FTP server, on libcurl.
 //
-// The transfer runs on a worker thread while the window's thread waits for it without
-// dispatching messages (the upload must not re-enter the window procedure). libcurl
-// bounds every step of the conversation itself: the connection, each reply, the
-// server's connection back in active mode and a stalled transfer; one deadline covers
-// all attempts of one upload. Should the worker still run when the window stops
-// waiting, a flag asks libcurl to stop and the window waits for the worker to end: no
-// worker is ever left behind, so at most one upload is ever in flight and no two
-// transfers can race to the same remote name.
+// The transfer runs on a worker thread and the window's thread never waits on it: the
+// worker posts a message when it has ended. libcurl bounds every step of the
+// conversation itself: the connection, each reply, the server's connection back in
+// active mode and a stalled transfer; one deadline covers all attempts of one upload,
+// and past a last limit the worker stops whatever it is doing. Only one upload is ever
+// in flight, so no two transfers can race to the same remote name.
 #include "ftp_upload.h"
 
 #include <windows.h>
@@ -30,14 +28,17 @@ constexpr long kStallSeconds = 10;         // under one byte a second for this l
 constexpr ULONGLONG kUploadBudgetMs = 20000;   // every attempt to send the picture together
 constexpr ULONGLONG kCleanUpBudgetMs = 28000;  // and removing a temporary file after them
 constexpr ULONGLONG kLeastAttemptMs = 1000;    // less than this left: no further attempt
-constexpr DWORD kWindowWaitMs = 29000;         // then the worker is asked to stop
+constexpr ULONGLONG kStopAfterMs = 29000;      // then the worker stops whatever it does
 
 struct TransferJob {
     UploadPlan plan;
-    std::string copyPath;  // the private copy that is sent; empty when the picture itself is
+    HWND window = nullptr;  // told by endMessage when the transfer has ended
+    UINT endMessage = 0;
+    std::string copyPath;  // where the private copy goes; empty when the picture itself is sent
     ULONGLONG deadline = 0;
     ULONGLONG cleanUpDeadline = 0;
-    volatile LONG stop = 0;
+    ULONGLONG stopAt = 0;
+    volatile LONG stop = 0;  // set by the window's thread when the program closes
     CURLcode result = CURLE_FAILED_INIT;
     // What the server said so far: the login succeeded; a STOR was answered with
     // 1xx, so a (partial) file may be on the server.
@@ -71,6 +72,7 @@ const char* CurlWord(const TransferJob& job, CURLcode result)
 UploadOutcome Outcome(const TransferJob& job)
 {
     UploadOutcome outcome;
+    outcome.server = job.plan.server;
     if (job.result == CURLE_OK) {
         outcome.result = UploadResult::Sent;
         return outcome;
@@ -137,9 +139,14 @@ size_t NoteReply(char* line, size_t size, size_t count, void* param)
     return length;
 }
 
+bool StopWanted(TransferJob& job)
+{
+    return InterlockedCompareExchange(&job.stop, 0, 0) != 0 || GetTickCount64() >= job.stopAt;
+}
+
 int CheckStop(void* job, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return InterlockedCompareExchange(&static_cast<TransferJob*>(job)->stop, 0, 0) != 0 ? 1 : 0;
+    return StopWanted(*static_cast<TransferJob*>(job)) ? 1 : 0;
 }
 
 // Where commands must run on the connection before (they name files relative to the
@@ -165,7 +172,7 @@ void SetCommonOptions(CURL* curl, TransferJob& job)
     // so the name is sent as it is, in whatever folder is current.
     curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
-    // PORT, as servers have always seen from this program, rather than EPRT first.
+    // PORT, which every FTP server knows, rather than EPRT first.
     curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_FTP_RESPONSE_TIMEOUT, kReplyTimeoutS);
@@ -224,7 +231,7 @@ CURLcode RunToEnd(CURL* curl, CURLM* multi, TransferJob& job)
                 break;
             if (!running)
                 break;
-            if (InterlockedCompareExchange(&job.stop, 0, 0) != 0) {
+            if (StopWanted(job)) {
                 result = CURLE_ABORTED_BY_CALLBACK;
                 break;
             }
@@ -426,18 +433,6 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     return FinishAtomic(curl, job);
 }
 
-DWORD WINAPI TransferThread(void* param)
-{
-    TransferJob& job = *static_cast<TransferJob*>(param);
-    const std::string& sent = job.copyPath.empty() ? job.plan.localPath : job.copyPath;
-    // Without a picture (none saved yet, or gone) the login still happens and the
-    // upload fails; an empty file is never stored in its place.
-    KernelHandle file(CreateFileA(sent.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    job.result = Transfer(job, file.get());
-    return 0;
-}
-
 // The copies' own folder under the temporary one; empty when there is none.
 std::string CopyFolder()
 {
@@ -450,49 +445,109 @@ std::string CopyFolder()
     return folder;
 }
 
-// A copy of the picture, so that what is sent cannot change under the transfer. Its
-// name belongs to this program's folder: a copy left by an earlier run here is
-// replaced, and another instance's copy is never touched. Empty when no copy could be
-// made, and then the picture itself is sent.
-std::string MakePrivateCopy(const std::string& localPath)
+// Where the copy of the picture goes, so that what is sent cannot change under the
+// transfer. Its name belongs to this program's folder: a copy left by an earlier run here
+// is replaced, and another instance's copy is never touched. Empty when there is no place
+// for one, and then the picture itself is sent.
+std::string PrivateCopyPath()
 {
     const std::string folder = CopyFolder();
     char current[MAX_PATH];
     const DWORD length = GetCurrentDirectoryA(sizeof(current), current);
     if (folder.empty() || length == 0 || length >= sizeof(current))
         return "";
-    const std::string copy = folder + "\\" + UploadCopyName(current);
-    if (!CopyFileA(localPath.c_str(), copy.c_str(), FALSE)) {
-        DeleteFileA(copy.c_str());
-        return "";
-    }
-    return copy;
+    return folder + "\\" + UploadCopyName(current);
 }
 
-UploadOutcome SendToServer(TransferJob& job)
+// The copy, opened so that it deletes itself when its last handle goes, also when the
+// program ends while the transfer still runs. The picture itself when no copy can be had;
+// without a picture (none saved yet, or gone) the login still happens and the upload
+// fails: an empty file is never stored in its place.
+HANDLE OpenWhatIsSent(const TransferJob& job)
 {
-    static const bool curlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!curlReady)
-        return UploadOutcome();
-    job.copyPath = MakePrivateCopy(job.plan.localPath);
+    // The copy is made on the worker: the image folder may be a share that takes its time.
+    if (!job.copyPath.empty() && CopyFileA(job.plan.localPath.c_str(), job.copyPath.c_str(), FALSE)) {
+        const HANDLE copy = CreateFileA(job.copyPath.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (copy != INVALID_HANDLE_VALUE)
+            return copy;
+        DeleteFileA(job.copyPath.c_str());
+    }
+    return CreateFileA(job.plan.localPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+DWORD WINAPI TransferThread(void* param)
+{
+    TransferJob& job = *static_cast<TransferJob*>(param);
     const ULONGLONG start = GetTickCount64();
     job.deadline = start + kUploadBudgetMs;
     job.cleanUpDeadline = start + kCleanUpBudgetMs;
-    KernelHandle worker(CreateThread(nullptr, 0, TransferThread, &job, 0, nullptr));
-    if (worker && WaitForSingleObject(worker.get(), kWindowWaitMs) == WAIT_TIMEOUT) {
-        InterlockedExchange(&job.stop, 1);
-        WaitForSingleObject(worker.get(), INFINITE);
+    job.stopAt = start + kStopAfterMs;
+    {
+        const KernelHandle file(OpenWhatIsSent(job));
+        job.result = Transfer(job, file.get());
     }
-    if (!job.copyPath.empty())
-        DeleteFileA(job.copyPath.c_str());
-    return Outcome(job);
+    // The last thing done: from here on the window's thread owns the job again. A full
+    // queue is waited out; a window that is gone has nobody left to tell.
+    while (!PostMessageA(job.window, job.endMessage, 0, 0) && IsWindow(job.window))
+        Sleep(100);
+    return 0;
+}
+
+// The upload in flight: made, finished and abandoned by the window's thread only; the
+// worker reads its job and writes its result until it posts the end message.
+TransferJob* g_job = nullptr;
+HANDLE g_worker = nullptr;
+
+void ForgetUpload()
+{
+    CloseHandle(g_worker);
+    delete g_job;
+    g_worker = nullptr;
+    g_job = nullptr;
 }
 
 }  // namespace
 
-UploadOutcome SendPicture(const UploadPlan& plan)
+bool StartUpload(const UploadPlan& plan, HWND window, UINT endMessage)
 {
-    TransferJob job;
-    job.plan = plan;
-    return SendToServer(job);
+    static const bool curlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (g_job || !curlReady)
+        return false;
+    g_job = new TransferJob;
+    g_job->plan = plan;
+    g_job->window = window;
+    g_job->endMessage = endMessage;
+    g_job->copyPath = PrivateCopyPath();
+    g_worker = CreateThread(nullptr, 0, TransferThread, g_job, 0, nullptr);
+    if (!g_worker) {
+        delete g_job;
+        g_job = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool UploadRunning() { return g_job != nullptr; }
+
+UploadOutcome FinishUpload()
+{
+    if (!g_job)
+        return UploadOutcome();
+    // The worker has posted its last word; only its own exit may still be under way.
+    WaitForSingleObject(g_worker, INFINITE);
+    UploadOutcome outcome = Outcome(*g_job);
+    ForgetUpload();
+    return outcome;
+}
+
+void AbandonUpload(DWORD waitMs)
+{
+    if (!g_job)
+        return;
+    InterlockedExchange(&g_job->stop, 1);
+    // A worker that does not end in time is left to the end of the process, its job with it.
+    if (WaitForSingleObject(g_worker, waitMs) == WAIT_OBJECT_0)
+        ForgetUpload();
 }

@@ -1,5 +1,7 @@
 // Sends a picture to an FTP server, on libcurl, as a plan says.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 #include "upload_core.h"
@@ -26,6 +28,7 @@ enum class UploadResult {
 
 struct UploadOutcome {
     UploadResult result = UploadResult::NotStarted;
+    std::string server;  // where it went, for the log
     // What went wrong (libcurl's word or the upload's own), then what the clean-up after
     // it did, if anything was cleaned up.
     std::string why;
@@ -33,6 +36,15 @@ struct UploadOutcome {
     std::string lastReply;
 };
 
-// Returns when the transfer has ended, within about half a minute, without dispatching
-// any message: the caller's window procedure is not entered while it runs.
-UploadOutcome SendPicture(const UploadPlan& plan);
+// One upload at a time runs on a worker thread beside the window, within about half a
+// minute. StartUpload returns at once: false when one already runs or no worker could be
+// started. When the transfer has ended the worker posts `endMessage` (no parameters) to
+// `window`, and the window then calls FinishUpload for how it ended. These four are
+// called from the window's thread only.
+bool StartUpload(const UploadPlan& plan, HWND window, UINT endMessage);
+bool UploadRunning();
+// After the end message: the outcome, and the next upload may start.
+UploadOutcome FinishUpload();
+// Closing: a running upload is asked to stop and given up to `waitMs` to end; the copy it
+// sends deletes itself when its last handle goes, so none is left even if it does not end.
+void AbandonUpload(DWORD waitMs);

@@ -13,6 +13,7 @@
 #include "capture_window.h"
 #include "main_window.h"
 #include "menu_check.h"
+#include "picture_commands.h"
 #include "recording_stubs.h"
 #include "resource.h"
 
@@ -301,6 +302,36 @@ TEST_F(MainWindow, CommandsKeysAndTicksReachTheirOperations)
         EXPECT_TRUE(g_recorder.captureMessages.empty());
     }
     EXPECT_TRUE(IsWindow(window));
+}
+
+// While an upload runs, what would save or upload is refused; the rest goes on, and the
+// upload's end reaches the upload and then the cycle. Closing ends the upload first.
+TEST_F(MainWindow, WhileAnUploadRunsSavesAndUploadsAreRefused)
+{
+    HWND window = Open();
+    g_recorder.uploading = true;
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        Calls calls;
+    } cases[] = {
+        {WM_COMMAND, IDM_SAVE_CAPTIONED, {"refused"}},
+        {WM_COMMAND, IDM_SAVE_BMP, {"refused"}},
+        {WM_COMMAND, IDM_UPLOAD, {"refused"}},
+        {WM_KEYDOWN, VK_SPACE, {"refused"}},
+        {WM_KEYDOWN, VK_RETURN, {"refused"}},
+        {WM_COMMAND, IDM_AUTO, {"auto"}},
+        {WM_PELMIX_UPLOAD_ENDED, 0, {"upload ended", "cycle upload ended"}},
+        {WM_CLOSE, 0, {"end upload"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.message) + " " + std::to_string(c.wParam));
+        g_recorder.calls.clear();
+        EXPECT_EQ(SendMessageA(window, c.message, c.wParam, 0), 0);
+        EXPECT_EQ(g_recorder.calls, c.calls);
+    }
+    EXPECT_FALSE(IsWindow(window));
+    ExpectQuitWithCodeZero();
 }
 
 // ---- The capture window's own settings ----

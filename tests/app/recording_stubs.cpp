@@ -45,15 +45,26 @@ HWND CreateCaptureWindow(const char* title, DWORD style, int x, int y, int width
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
-void SaveNumberedImage(SaveKind kind, int32_t startNumber)
+SaveOutcome SaveNumberedImage(SaveKind kind, int32_t startNumber)
 {
     const char* const kinds[] = {"bmp", "captioned-bmp", "jpeg"};
     char text[64];
     snprintf(text, sizeof(text), "save %s %ld", kinds[static_cast<int>(kind)], static_cast<long>(startNumber));
     g_recorder.calls.push_back(text);
+    return SaveOutcome();
 }
 
 void UploadLastImage() { g_recorder.calls.push_back("upload"); }
+void OnUploadEnded() { g_recorder.calls.push_back("upload ended"); }
+void OnCycleUploadEnded() { g_recorder.calls.push_back("cycle upload ended"); }
+void EndUploadForExit() { g_recorder.calls.push_back("end upload"); }
+
+bool RefuseWhileUploading()
+{
+    if (g_recorder.uploading)
+        g_recorder.calls.push_back("refused");
+    return g_recorder.uploading;
+}
 void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
 void OnCycleTick() { g_recorder.calls.push_back("tick"); }
 void OnAutoStartCommand() { g_recorder.calls.push_back("auto-start"); }

@@ -24,6 +24,7 @@ struct CaptureCreation {
 
 struct Recorder {
     bool refuseCaptureWindow = false;    // CreateCaptureWindow returns null
+    bool uploading = false;              // RefuseWhileUploading refuses, recording "refused"
     std::vector<CaptureCreation> creations;
     std::vector<CaptureMessage> captureMessages;
     std::vector<std::string> calls;      // "save jpeg 0", "upload", "auto", "tick", "settings",

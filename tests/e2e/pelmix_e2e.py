@@ -23,6 +23,8 @@ WM_TIMER = 0x0113
 WM_SIZE = 0x0005
 WM_SYSCOMMAND = 0x0112
 SC_CLOSE = 0xF060
+IDM_UPLOAD = 32773
+UPLOADING_TITLE = "アップロード中 - "
 
 
 class Probe:
@@ -105,7 +107,12 @@ class Pelmix:
         return self.probe.ask("title", self.hwnd)
 
     def command(self, command_id):
-        return self.probe.number("command", self.hwnd, command_id)
+        """Sends the command. An upload runs beside the window: for that one this returns
+        once the title says it has ended (it ends within 30 s)."""
+        result = self.probe.number("command", self.hwnd, command_id)
+        if command_id == IDM_UPLOAD:
+            wait_until(lambda: not self.title().startswith(UPLOADING_TITLE), timeout=40, interval=0.05)
+        return result
 
     def post(self, message, wparam=0, lparam=0):
         return self.probe.number("post", self.hwnd, message, wparam, lparam)

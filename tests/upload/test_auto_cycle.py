@@ -8,7 +8,7 @@ import pytest
 
 from pelmix_e2e import FAKE_CAMERA, WM_COMMAND, FakeCamera, log_events, wait_until, xdotool_key
 from upload_support import (APP_TITLE, AUTO, AUTO_BACKUP, AUTO_UPLOAD, PASSWORD, SETTINGS, UPLOAD, FtpServer,
-                            countdown_seconds, free_address, pictures, read, server_settings)
+                            countdown_seconds, free_address, make_bmp, pictures, read, server_settings)
 
 ADDRESS = free_address(44)
 IDCANCEL = 2
@@ -54,6 +54,12 @@ def switch(app, item):
     app.command(item)
 
 
+def switch_off(app):
+    """Switches the mode off and waits for an upload still running to end."""
+    app.command(AUTO)
+    assert wait_until(lambda: app.title() == APP_TITLE, timeout=40)
+
+
 class TestSwitching:
     def test_switching_on_takes_a_picture_at_once_and_off_restores_the_title(self, launch, server):
         app = launch(timer=30, dut_jpg="cam.jpg")
@@ -80,8 +86,7 @@ class TestSwitching:
         log = TitleLog(app)
         switch(app, AUTO)
         assert log.until(lambda: len(server.received()) >= 4, timeout=20)
-        switch(app, AUTO)
-        assert app.title() == APP_TITLE
+        switch_off(app)
         uploads = len(server.received())
         time.sleep(3)
         assert len(server.received()) == uploads, "a picture after switching off"
@@ -101,7 +106,7 @@ class TestSwitching:
         switch(app, AUTO_BACKUP)
         switch(app, AUTO)
         assert wait_until(lambda: len(server.received()) >= 3, timeout=20)
-        switch(app, AUTO)
+        switch_off(app)
         names = pictures(app.folder_path)
         assert "pc99999.jpg" not in names
         assert names[:3] == ["pc00000.jpg", "pc00001.jpg", "pc00002.jpg"]
@@ -156,8 +161,7 @@ class TestWhileWaiting:
         assert probe.number("iswindow", dialog_hwnd)  # still open all along
         probe.number("post", dialog_hwnd, WM_COMMAND, IDCANCEL, 0)
         assert wait_until(lambda: not probe.number("iswindow", dialog_hwnd), timeout=10)
-        switch(app, AUTO)
-        assert app.title() == APP_TITLE
+        switch_off(app)
 
 
 AUTO_START = 32790
@@ -282,3 +286,31 @@ def test_a_camera_gone_silent_uploads_nothing_until_it_sends_again(start_pelmix,
     assert wait_until(lambda: len(server.received()) > uploads, timeout=40), "no upload after the camera came back"
     assert read(server.root_path / "cam.jpg") != web_picture
     switch(app, AUTO)
+
+
+# Each case: what makes the cycles empty, the line that says so, and what mends it.
+EMPTY_CYCLES = {
+    "no_frame": ({}, "撮影を保存できませんでした (カメラから画像が来ません)", lambda folder: None),
+    "folder_missing": ({"st": "pics\\pc"}, "撮影を保存できませんでした (画像保存フォルダに書き込めません)",
+                       lambda folder: (folder / "pics").mkdir()),
+}
+
+
+@pytest.mark.parametrize("case", list(EMPTY_CYCLES))
+def test_a_run_of_empty_cycles_is_logged_once_as_it_begins_and_once_as_it_ends(case, start_pelmix, server):
+    settings, why, mend = EMPTY_CYCLES[case]
+    frame = lambda folder: make_bmp(folder / "frame.bmp", 160, 120, (0, 128, 255))  # noqa: E731
+    app = start_pelmix("file:frame.bmp", prepare=None if case == "no_frame" else frame,
+                       **server_settings(ADDRESS, timer=1, dut_jpg="cam.jpg", **settings))
+    switch(app, AUTO)
+    assert wait_until(lambda: why in log_events(app.folder_path), timeout=15)
+    time.sleep(3)  # more empty cycles, none of which talks to the server
+    assert server.commands() == []
+    mend(app.folder_path)
+    frame(app.folder_path)
+    assert wait_until(lambda: server.received(), timeout=15)
+    switch_off(app)
+    events = log_events(app.folder_path)
+    ends = [e for e in events if e.startswith("自動撮影が元に戻りました")]
+    assert events.count(why) == 1 and len(ends) == 1, events
+    assert int(re.search(r"(\d+) 回", ends[0]).group(1)) >= 3, ends

@@ -38,13 +38,14 @@ def launch(tmp_path, start_pelmix):
 
 
 def upload_and_watch(app, probe):
-    """Runs command 32773 synchronously from a second probe; returns the titles seen
-    meanwhile and whether the window answered within the limit."""
+    """Runs command 32773 from a second probe until its title is gone; returns the titles
+    seen meanwhile and whether the upload ended within the limit."""
     sender = Probe()
     done = threading.Event()
 
     def send():
         sender.number("command", app.hwnd, UPLOAD)
+        wait_until(lambda: sender.ask("title", app.hwnd) != UPLOAD_TITLE, timeout=ANSWER_LIMIT, interval=0.05)
         done.set()
 
     thread = threading.Thread(target=send, daemon=True)
