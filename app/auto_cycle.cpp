@@ -12,6 +12,7 @@
 #include "capture_core.h"
 #include "picture_commands.h"
 #include "resource.h"
+#include "retention.h"
 #include "settings_store.h"
 
 namespace {
@@ -40,8 +41,11 @@ void RunCycle()
         SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
         if (g_lastSavedFileName.empty())
             LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
-        if (backup)
-            ApplyRetentionLimits();
+        if (backup) {
+            const std::string deleted = DeletionLogLine(ApplyRetentionLimits(g_lastSavedFileName));
+            if (!deleted.empty())
+                LogEvent(deleted.c_str());
+        }
         uploadTime = IsMenuChecked(IDM_AUTO_UPLOAD) ? UploadAndTime() : 0;
     } catch (...) {
     }

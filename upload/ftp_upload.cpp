@@ -18,6 +18,7 @@
 
 #include <curl/curl.h>
 
+#include "picture_path.h"
 #include "settings_store.h"
 #include "upload_handles.h"
 
@@ -388,7 +389,7 @@ UploadPlan PlanUpload(const std::string& lastSavedFileName)
     plan.user = ReadSetting(Setting::id);
     plan.password = ReadSetting(Setting::pass);
     plan.dir = ReadSetting(Setting::dir);
-    plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), lastSavedFileName);
+    plan.localPath = PicturePath(ReadSetting(Setting::localDir), lastSavedFileName);
     plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), lastSavedFileName);
     plan.port = UsableFtpPort(ReadSetting(Setting::ftpPort));
     plan.mode = ParseFtpMode(ReadSetting(Setting::ftpMode));

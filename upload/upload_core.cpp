@@ -1,16 +1,13 @@
-// Local path, remote name and title of an upload; the FTP settings' words and the URL.
+// Remote name and title of an upload; the FTP settings' words and the URL.
 #include "upload_core.h"
 
 #include <cstdio>
 
-std::string LocalUploadPath(const std::string& localDir, const std::string& lastSavedFileName)
-{
-    return localDir + '\\' + lastSavedFileName;
-}
+#include "picture_path.h"
 
 std::string RemoteUploadName(const std::string& dutJpg, const std::string& lastSavedFileName)
 {
-    return dutJpg.empty() ? lastSavedFileName : dutJpg;
+    return dutJpg.empty() ? PictureNamePart(lastSavedFileName) : dutJpg;
 }
 
 std::string UploadTitle(const char* appTitle)
