@@ -267,8 +267,7 @@ struct SaveTarget {
 };
 
 // The current frame, captioned, as the numbered JPEG, straight from memory. A frame
-// that cannot be had saves nothing, and the name stays the BMP's, as when the frame
-// went through a file.
+// that cannot be had saves nothing, and the name stays the frame's ".bmp" one.
 void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity], const std::string& prefix,
                        int32_t number, const std::string& format, int32_t quality)
 {

@@ -395,12 +395,9 @@ TEST(Retention, KeepsTheNewestFilesAndDaysAndNeverTheFixedSlot)
         {"pc99998.jpg", 99998, now - 120},     {"pc99999.jpg", 99999, now - 30 * day},
         {"pc00005.bmp", 5, now - 120},         // written in the same second as 99998
     };
-    // A clock once set years ahead dated two pictures; the one just saved is the newest.
-    const std::vector<NumberedPicture> future = {
-        {"pc00001.jpg", 1, now + 400 * day}, {"pc00002.jpg", 2, now + 400 * day},
-        {"pc00003.jpg", 3, now - 60},        {"pc00004.jpg", 4, now + 3600},  // a clock set back an hour
-        {"pc00005.jpg", 5, now - 5 * day},
-    };
+    // A clock once set years ahead dated two pictures, one set back an hour dated pc00004.
+    const std::vector<NumberedPicture> future = {{"pc00001.jpg", 1, now + 400 * day}, {"pc00002.jpg", 2, now + 400 * day},
+        {"pc00003.jpg", 3, now - 60}, {"pc00004.jpg", 4, now + 3600}, {"pc00005.jpg", 5, now - 5 * day}};
     using Names = std::vector<std::string>;
     const struct {
         const std::vector<NumberedPicture>& pictures;
