@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "capture_core.h"
 #include "picture_path.h"
 #include "retention.h"
 #include "settings_store.h"
