@@ -18,6 +18,7 @@
 #include "capture_window.h"
 #include "picture_commands.h"
 #include "resource.h"
+#include "retention.h"
 #include "settings_store.h"
 
 namespace {
@@ -118,8 +119,11 @@ void RunCycle()
     try {
         // Without backup numbering every automatic picture replaces the one in the fixed slot.
         emptyLine = EmptySaveLine(SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber));
-        if (backup)
-            ApplyRetentionLimits();
+        if (backup) {
+            const std::string deleted = DeletionLogLine(ApplyRetentionLimits(g_lastSavedFileName));
+            if (!deleted.empty())
+                LogEvent(deleted.c_str());
+        }
         // A cycle that made no picture sends none: the server keeps the last real one.
         if (emptyLine.empty() && IsMenuChecked(IDM_AUTO_UPLOAD)) {
             // The upload goes through the window procedure like the menu command.

@@ -2,6 +2,7 @@
 // knows no settings file, the settings know no upload.
 #include "upload_plan.h"
 
+#include "picture_path.h"
 #include "settings_store.h"
 #include "upload_core.h"
 
@@ -39,7 +40,7 @@ UploadPlan PlanUpload(const std::string& lastSavedFileName)
     plan.user = ReadSetting(Setting::id);
     plan.password = ReadSetting(Setting::pass);
     plan.dir = ReadSetting(Setting::dir);
-    plan.localPath = LocalUploadPath(ReadSetting(Setting::localDir), lastSavedFileName);
+    plan.localPath = PicturePath(ReadSetting(Setting::localDir), lastSavedFileName);
     plan.remoteName = RemoteUploadName(ReadSetting(Setting::dutJpg), lastSavedFileName);
     plan.port = ReadSetting(Setting::ftpPort);
     plan.mode = TakeWord(Setting::ftpMode, kModes, plan.refused);

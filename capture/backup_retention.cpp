@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "capture_core.h"
+#include "picture_path.h"
 #include "retention.h"
 #include "settings_store.h"
 #include "win_handles.h"
@@ -29,61 +29,84 @@ int64_t UnixNow()
     return UnixSeconds(now);
 }
 
-// The image folder is entered as the numbered save enters it (a folder that cannot be
-// entered leaves the current one), so that both name the same files.
-class FolderVisit {
-public:
-    explicit FolderVisit(const std::string& folder)
-    {
-        char previous[MAX_PATH];
-        const DWORD length = GetCurrentDirectoryA(sizeof(previous), previous);
-        if (length == 0 || length >= sizeof(previous))
-            return;
-        previous_ = previous;
-        SetCurrentDirectoryA(folder.c_str());
-    }
-    ~FolderVisit()
-    {
-        if (!previous_.empty())
-            SetCurrentDirectoryA(previous_.c_str());
-    }
-    FolderVisit(const FolderVisit&) = delete;
-    FolderVisit& operator=(const FolderVisit&) = delete;
+// The system's own full path of an open file or folder; empty when it cannot tell.
+std::string FinalPath(HANDLE handle)
+{
+    char path[MAX_PATH];
+    const DWORD length = GetFinalPathNameByHandleA(handle, path, sizeof(path), FILE_NAME_NORMALIZED);
+    return length > 0 && length < sizeof(path) ? std::string(path, length) : std::string();
+}
 
-private:
-    std::string previous_;
-};
+// The listed folder's full path as FinalPath gives a file in it, separator included.
+std::string FinalFolderPath(const std::string& folder)
+{
+    const KernelHandle opened(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::string path = opened ? FinalPath(opened.get()) : std::string();
+    if (!path.empty() && PictureNamePart(path).size() > 0)
+        path += '\\';
+    return path;
+}
 
-std::vector<NumberedPicture> ListPictures(const std::string& prefix)
+// Deletes the file only when it is a plain file that lies in the folder under that very
+// name. A link, junction or other reparse point is never deleted; a link the system
+// follows by itself (a Unix symbolic link under Wine) opens as its target, whose real
+// path then names another folder or file. The check and the deletion use one handle,
+// so nothing can be put in the file's place between them.
+bool DeletePlainFile(const std::string& finalFolder, const std::string& folder, const std::string& name)
+{
+    const KernelHandle file(CreateFileA((folder + name).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    if (finalFolder.empty() || FinalPath(file.get()) != finalFolder + name)
+        return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+}
+
+// The numbered pictures of the prefix in the folder (full, with its separator); names
+// without folder. Entries that are links are left out at once.
+std::vector<NumberedPicture> ListPictures(const std::string& folder, const std::string& prefix)
 {
     std::vector<NumberedPicture> pictures;
-    const char* namePart = FileNamePart(prefix.c_str());
-    const std::string folderPart = prefix.substr(0, static_cast<size_t>(namePart - prefix.c_str()));
+    const std::string namePart = PictureNamePart(prefix);
     WIN32_FIND_DATAA entry;
-    const FindHandle listing(FindFirstFileExA((prefix + "*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                              nullptr, 0));
+    const FindHandle listing(FindFirstFileExA((folder + namePart + "*").c_str(), FindExInfoBasic, &entry,
+                                              FindExSearchNameMatch, nullptr, 0));
     if (!listing)
         return pictures;
     do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
-        const int32_t number = ParseNumberedPicture(entry.cFileName, namePart);
+        const int32_t number = ParseNumberedPicture(entry.cFileName, namePart.c_str());
         if (number >= 0)
-            pictures.push_back({folderPart + entry.cFileName, number, UnixSeconds(entry.ftLastWriteTime)});
+            pictures.push_back({entry.cFileName, number, UnixSeconds(entry.ftLastWriteTime)});
     } while (FindNextFileA(listing.get(), &entry));
     return pictures;
 }
 
 }  // namespace
 
-void ApplyRetentionLimits()
+std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved)
 {
+    std::vector<std::string> deleted;
     const int32_t keepFiles = ReadSetting(Setting::keepFiles);
     const int32_t keepDays = ReadSetting(Setting::keepDays);
     if (keepFiles <= 0 && keepDays <= 0)
-        return;
+        return deleted;
     const std::string prefix = ReadSetting(Setting::st);
-    FolderVisit folder(ReadSetting(Setting::localDir));
-    for (const std::string& name : PicturesToDelete(ListPictures(prefix), keepFiles, keepDays, UnixNow()))
-        DeleteFileA(name.c_str());
+    const std::string pattern = PicturePath(ReadSetting(Setting::localDir), prefix + "*");
+    const std::string folder = pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
+    const std::string finalFolder = FinalFolderPath(folder);
+    const std::string kept = PictureNamePart(justSaved);
+    for (const std::string& name : PicturesToDelete(ListPictures(folder, prefix), keepFiles, keepDays, UnixNow(), kept)) {
+        if (DeletePlainFile(finalFolder, folder, name))
+            deleted.push_back(name);
+    }
+    return deleted;
 }

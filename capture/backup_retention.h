@@ -1,6 +1,11 @@
 // Keeps the image folder from filling the disk when the automatic mode keeps backups.
 #pragma once
+#include <string>
+#include <vector>
 
 // Applies keep_files and keep_days (both absent or 0: nothing is deleted) to the numbered
-// pictures of the image folder. Only names of the prefix and number pattern are deleted.
-void ApplyRetentionLimits();
+// pictures of the image folder, never deleting justSaved, the picture the save before it
+// named. Only names of the prefix and number pattern are deleted, and only plain files
+// whose own folder is the one listed: never a link, a junction or what one points to.
+// Returns the names deleted (without folder), oldest first.
+std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved);

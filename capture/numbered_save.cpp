@@ -15,6 +15,7 @@
 #include "dib_image.h"
 #include "dib_layout.h"
 #include "jpeg_export.h"
+#include "picture_path.h"
 #include "settings_store.h"
 #include "win_handles.h"
 
@@ -25,61 +26,11 @@ namespace {
 // the image folder as the current one. The process's current folder is never changed.
 class ImageFolder {
 public:
-    explicit ImageFolder(const std::string& localDir)
-    {
-        // A folder that is not there leaves the names relative to the current folder.
-        const DWORD attributes = GetFileAttributesA(localDir.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return;
-        char full[MAX_PATH];
-        const DWORD length = GetFullPathNameA(localDir.c_str(), sizeof(full), full, nullptr);
-        if (length > 0 && length < sizeof(full))
-            full_ = full;
-    }
-
-    std::string PathOf(const std::string& name) const
-    {
-        if (full_.empty() || (IsSlash(name[0]) && IsSlash(name[1])))
-            return name;
-        if (IsSlash(name[0]))
-            return Root(full_) + name;
-        if (!IsDriveRelative(name))
-            return name.size() > 1 && name[1] == ':' ? name : Joined(full_, name);
-        // "C:x" is read against the current folder of drive C:, which is the image
-        // folder on its own drive; on another drive it is what the system keeps for it.
-        const char drive = static_cast<char>(name[0] & ~0x20);
-        if (full_.size() > 1 && full_[1] == ':' && static_cast<char>(full_[0] & ~0x20) == drive)
-            return Joined(full_, name.substr(2));
-        const char variable[] = {'=', drive, ':', '\0'};
-        char current[MAX_PATH];
-        const DWORD length = GetEnvironmentVariableA(variable, current, sizeof(current));
-        if (length > 0 && length < sizeof(current))
-            return Joined(current, name.substr(2));
-        return Joined(std::string(1, drive) + ":\\", name.substr(2));
-    }
+    explicit ImageFolder(const std::string& localDir) : full_(ImageFolderPath(localDir)) {}
+    std::string PathOf(const std::string& name) const { return PicturePathIn(full_, name); }
 
 private:
-    static bool IsSlash(char c) { return c == '\\' || c == '/'; }
-    static bool IsDriveRelative(const std::string& name)
-    {
-        const char letter = static_cast<char>(name[0] | 0x20);
-        return name.size() > 1 && letter >= 'a' && letter <= 'z' && name[1] == ':' && !IsSlash(name[2]);
-    }
-    static std::string Joined(const std::string& folder, const std::string& name)
-    {
-        return IsSlash(folder.back()) ? folder + name : folder + '\\' + name;
-    }
-    // "X:" or "\\server\share": what a name from the root starts from.
-    static std::string Root(const std::string& full)
-    {
-        if (!(IsSlash(full[0]) && IsSlash(full[1])))
-            return full.substr(0, 2);
-        size_t end = full.find_first_of("\\/", 2);
-        end = end == std::string::npos ? full.size() : full.find_first_of("\\/", end + 1);
-        return full.substr(0, end == std::string::npos ? full.size() : end);
-    }
-
-    std::string full_;  // empty: the current folder
+    std::string full_;
 };
 
 int32_t HeaderValue(const DibImage& image, size_t offset)
@@ -96,7 +47,7 @@ int32_t ScanNextNumber(const ImageFolder& folder, const std::string& prefix, int
                        bool& aboveTheHighest)
 {
     NumberScan scan(FileNamePart(prefix.c_str()), startNumber);
-    const std::string pattern = folder.PathOf(prefix) + "*";
+    const std::string pattern = folder.PathOf(prefix + "*");
     WIN32_FIND_DATAA entry;
     // Only long names are looked at: the basic listing spares the short ones.
     const FindHandle listing(FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
@@ -113,13 +64,8 @@ int32_t ScanNextNumber(const ImageFolder& folder, const std::string& prefix, int
 // The folder the listing looks in: the prefix's folder part, made full.
 std::string ListedFolder(const ImageFolder& imageFolder, const std::string& prefix)
 {
-    const std::string path = imageFolder.PathOf(prefix);
-    std::string folder(path.c_str(), FileNamePart(path.c_str()));
-    if (folder.empty())
-        folder = ".";
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(folder.c_str(), sizeof(full), full, nullptr);
-    return length > 0 && length < sizeof(full) ? std::string(full) : std::string();
+    const std::string pattern = imageFolder.PathOf(prefix + "*");
+    return pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
 }
 
 bool FolderWriteTime(const std::string& folder, FILETIME& time)
@@ -145,46 +91,57 @@ bool NumberIsFree(const ImageFolder& folder, const std::string& prefix, int32_t 
 // name in it is added, removed or renamed, so while it stands still the number after
 // the last save is still the next free one, and listing thousands of backups again
 // would only say the same. One lookup of that number guards against coarse clocks.
-struct ScanMemory {
-    bool valid = false;
-    std::string folder;
-    std::string prefix;
-    int32_t startNumber = 0;
-    int32_t next = 0;
-    FILETIME folderTime = {};
-};
-ScanMemory g_scanMemory;
+// Its one instance belongs to SaveNextNumbered and lives for the whole run; only the
+// window's thread saves, so it needs no lock.
+class ScanMemory {
+public:
+    // The next number the last save left, while folder, prefix and start number are
+    // those it saw and the folder has not changed since; -1 otherwise.
+    int32_t Recall(const ImageFolder& imageFolder, const std::string& folder, const std::string& prefix,
+                   int32_t startNumber) const
+    {
+        FILETIME now;
+        if (valid_ && folder_ == folder && prefix_ == prefix && startNumber_ == startNumber &&
+            FolderWriteTime(folder, now) && CompareFileTime(&now, &folderTime_) == 0 &&
+            NumberIsFree(imageFolder, prefix, next_))
+            return next_;
+        return -1;
+    }
 
-// rememberable: whether the number is one more than the highest in the folder, which
-// is what the memory can vouch for; once the numbers have run out and free ones lower
-// down are taken, every save lists the folder.
-int32_t NextNumber(const ImageFolder& imageFolder, const std::string& prefix, int32_t startNumber,
-                   const std::string& folder, bool& rememberable)
+    // rememberable: whether next is one more than the highest number in the folder,
+    // which is all the memory can vouch for.
+    void Remember(const std::string& folder, const std::string& prefix, int32_t startNumber, int32_t next,
+                  bool rememberable)
+    {
+        folder_ = folder;
+        prefix_ = prefix;
+        startNumber_ = startNumber;
+        next_ = next;
+        // Near the fixed slot the full scan decides what comes next.
+        valid_ = rememberable && next >= 0 && next < kFixedSlotNumber && FolderWriteTime(folder, folderTime_);
+    }
+
+private:
+    bool valid_ = false;
+    std::string folder_;
+    std::string prefix_;
+    int32_t startNumber_ = 0;
+    int32_t next_ = 0;
+    FILETIME folderTime_ = {};
+};
+
+// rememberable: whether the number is one more than the highest in the folder; once
+// the numbers have run out and free ones lower down are taken, every save lists the folder.
+int32_t NextNumber(const ScanMemory& memory, const ImageFolder& imageFolder, const std::string& prefix,
+                   int32_t startNumber, const std::string& folder, bool& rememberable)
 {
     rememberable = false;
     // No number counts above the fixed slot, so a save that starts there needs no listing.
     if (startNumber == kFixedSlotNumber)
         return kFixedSlotNumber;
-    const ScanMemory& memory = g_scanMemory;
-    FILETIME now;
     rememberable = true;
-    if (memory.valid && memory.folder == folder && memory.prefix == prefix && memory.startNumber == startNumber &&
-        FolderWriteTime(folder, now) && CompareFileTime(&now, &memory.folderTime) == 0 &&
-        NumberIsFree(imageFolder, prefix, memory.next))
-        return memory.next;
-    return ScanNextNumber(imageFolder, prefix, startNumber, rememberable);
-}
-
-void RememberSave(const std::string& folder, const std::string& prefix, int32_t startNumber, int32_t next,
-                  bool rememberable)
-{
-    ScanMemory& memory = g_scanMemory;
-    memory.folder = folder;
-    memory.prefix = prefix;
-    memory.startNumber = startNumber;
-    memory.next = next;
-    // Near the fixed slot the full scan decides what comes next.
-    memory.valid = rememberable && next >= 0 && next < kFixedSlotNumber && FolderWriteTime(folder, memory.folderTime);
+    const int32_t recalled = memory.Recall(imageFolder, folder, prefix, startNumber);
+    return recalled >= 0 ? recalled : ScanNextNumber(imageFolder, prefix, startNumber, rememberable);
 }
 
 // The caption in black, then in white two pixels up and left of it, and the captioned
@@ -220,7 +177,9 @@ void DrawCaption(HWND shownIn, DibImage& image, const char* text)
 
 // The DIB section the JPEG save draws its caption in. It is kept from save to save
 // while the frames keep their format, so a save copies the frame's pixels once and
-// makes no new section.
+// makes no new section. Its one instance, g_canvas, is SaveCaptionedJpeg's alone and is
+// used on the window's thread only; it lives for the whole run, and its section is
+// deleted when the process's statics are destroyed.
 class CaptionCanvas {
 public:
     CaptionCanvas() = default;
@@ -308,8 +267,7 @@ struct SaveTarget {
 };
 
 // The current frame, captioned, as the numbered JPEG, straight from memory. A frame
-// that cannot be had saves nothing, and the name stays the BMP's, as when the frame
-// went through a file.
+// that cannot be had saves nothing, and the name stays the frame's ".bmp" one.
 void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity], const std::string& prefix,
                        int32_t number, const std::string& format, int32_t quality)
 {
@@ -365,12 +323,13 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
     char probe[kFileNameCapacity];
     if (!PrefixMakesFindableNames(prefix.c_str()) || !FormatNumberedName(probe, prefix.c_str(), 0, ".bmp"))
         return outcome;
+    static ScanMemory memory;
     const std::string listed = ListedFolder(folder, prefix);
     bool remembered = false;
-    const int32_t number = NextNumber(folder, prefix, startNumber, listed, remembered);
+    const int32_t number = NextNumber(memory, folder, prefix, startNumber, listed, remembered);
     // With every number taken nothing is overwritten, and no file is named.
     if (number == kNoFreeNumber) {
-        RememberSave(listed, prefix, startNumber, number, remembered);
+        memory.Remember(listed, prefix, startNumber, number, remembered);
         return outcome;
     }
     char name[kFileNameCapacity] = "";
@@ -381,7 +340,7 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
         SaveBmp(target, name, kind == SaveKind::CaptionedBmp, format);
     }
     const bool produced = GetFileAttributesA(folder.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-    RememberSave(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
+    memory.Remember(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
     outcome.result = produced ? SaveResult::Produced : SaveResult::NoPicture;
     outcome.name = name;
     return outcome;

@@ -20,9 +20,8 @@ enum class SaveResult {
 
 struct SaveOutcome {
     SaveResult result = SaveResult::NoName;
-    // Prefix, number and extension, relative to the image folder; empty with NoName. A
-    // JPEG whose frame could not be had keeps the BMP's name, as when frames went through
-    // a file.
+    // Prefix, number and extension, read against the image folder by PicturePath; empty
+    // with NoName. A JPEG whose frame could not be had keeps the frame's ".bmp" name.
     std::string name;
 };
 

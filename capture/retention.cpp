@@ -2,7 +2,9 @@
 #include "retention.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "capture_core.h"
 
@@ -14,6 +16,13 @@ char LowerAscii(char c)
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Two entry names of one folder: the system compares names without regard to case.
+bool SameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
 
 bool EqualsWithoutCase(const char* text, const char* expected)
 {
@@ -46,20 +55,37 @@ int32_t ParseNumberedPicture(const char* name, const char* prefix)
 }
 
 std::vector<std::string> PicturesToDelete(std::vector<NumberedPicture> pictures, int32_t keepFiles,
-                                          int32_t keepDays, int64_t now)
+                                          int32_t keepDays, int64_t now, const std::string& justSaved)
 {
     pictures.erase(std::remove_if(pictures.begin(), pictures.end(),
                                   [](const NumberedPicture& p) { return p.number == kFixedSlotNumber; }),
                    pictures.end());
-    std::sort(pictures.begin(), pictures.end(), [](const NumberedPicture& a, const NumberedPicture& b) {
-        return a.writeTime != b.writeTime ? a.writeTime > b.writeTime : a.number > b.number;
-    });
+    const auto rank = [&](const NumberedPicture& p) {
+        const int tier = SameName(p.name, justSaved) ? 0 : p.writeTime > now + kClockSlack ? 2 : 1;
+        return std::make_tuple(tier, tier == 1 ? -p.writeTime : 0, -p.number);
+    };
+    std::sort(pictures.begin(), pictures.end(),
+              [&](const NumberedPicture& a, const NumberedPicture& b) { return rank(a) < rank(b); });
     const int64_t oldestKept = keepDays > 0 ? now - int64_t{keepDays} * kSecondsPerDay : INT64_MIN;
     std::vector<std::string> doomed;
-    for (size_t i = 0; i < pictures.size(); ++i) {
+    for (size_t i = pictures.size(); i-- > 0;) {
         const bool beyondCount = keepFiles > 0 && i >= static_cast<size_t>(keepFiles);
-        if (beyondCount || pictures[i].writeTime < oldestKept)
+        const bool kept = SameName(pictures[i].name, justSaved);
+        if (!kept && (beyondCount || pictures[i].writeTime < oldestKept))
             doomed.push_back(pictures[i].name);
     }
     return doomed;
+}
+
+std::string DeletionLogLine(const std::vector<std::string>& deleted)
+{
+    char line[700];
+    if (deleted.empty())
+        return "";
+    if (deleted.size() == 1)
+        std::snprintf(line, sizeof(line), "古いバックアップを1枚削除しました (%s)", deleted.front().c_str());
+    else
+        std::snprintf(line, sizeof(line), "古いバックアップを%u枚削除しました (%s ～ %s)",
+                      static_cast<unsigned>(deleted.size()), deleted.front().c_str(), deleted.back().c_str());
+    return line;
 }

@@ -19,10 +19,24 @@ struct NumberedPicture {
     int64_t writeTime;  // seconds since 1970, UTC
 };
 
-// The names to delete so that only the newest `keepFiles` pictures, and only those
-// written in the last `keepDays` days, remain; 0 or less means no such limit. Newest
-// means the latest written, and of two written in the same second the higher number: once
-// the numbers have run out and start again from the lowest free one, the newest picture
-// has a low number. The fixed slot is never deleted and never counted.
+// A picture dated further than this ahead of the clock was written while a clock was
+// wrong; nearer ones (a clock set right by a few hours, a coarse file system) are dated
+// as written.
+constexpr int64_t kClockSlack = kSecondsPerDay;
+
+// The names to delete, oldest first, so that only the newest `keepFiles` pictures, and
+// only those written in the last `keepDays` days, remain; 0 or less means no such limit.
+// The picture just saved (`justSaved`, a name without folder) is the newest and is never
+// deleted. Then newest means the latest written, and of two written in the same second
+// the higher number: once the numbers have run out and start again from the lowest free
+// one, the newest picture has a low number. A picture dated beyond the clock slack counts
+// as older than every other, so that it never holds a place for good; of two such, the
+// higher number is the newer. keepDays measures the age from the date, so it deletes such
+// a picture only once that date has passed. The fixed slot is never deleted and never
+// counted.
 std::vector<std::string> PicturesToDelete(std::vector<NumberedPicture> pictures, int32_t keepFiles,
-                                          int32_t keepDays, int64_t now);
+                                          int32_t keepDays, int64_t now, const std::string& justSaved);
+
+// The log line for one run of deletions: how many, the first and the last name; empty
+// when nothing was deleted.
+std::string DeletionLogLine(const std::vector<std::string>& deleted);

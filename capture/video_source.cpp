@@ -135,6 +135,27 @@ private:
     std::string path_;
 };
 
+// PELMIX_VIDEO_SOURCE, false when it is unset or empty. It is taken from the whole
+// environment block: Wine's GetEnvironmentVariableA cuts a value after as many bytes as
+// it has characters, so a path with Japanese characters would lose its end.
+bool SourceVariable(std::string& value)
+{
+    static const char kName[] = "PELMIX_VIDEO_SOURCE=";
+    const size_t nameLength = sizeof(kName) - 1;
+    char* const block = GetEnvironmentStringsA();
+    if (!block)
+        return false;
+    value.clear();
+    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+        if (_strnicmp(entry, kName, nameLength) == 0) {
+            value = entry + nameLength;
+            break;
+        }
+    }
+    FreeEnvironmentStringsA(block);
+    return !value.empty();
+}
+
 }  // namespace
 
 std::unique_ptr<VideoSource> OpenTestPatternSource()
@@ -144,8 +165,7 @@ std::unique_ptr<VideoSource> OpenTestPatternSource()
 
 std::unique_ptr<VideoSource> OpenFrameFileSource(const char* path)
 {
-    // Frames are requested while the image folder is current: pin the path to the
-    // folder that was current when the driver was connected.
+    // A relative path is read once, against the folder current at the connection.
     char full[MAX_PATH];
     DWORD length = GetFullPathNameA(path, sizeof(full), full, nullptr);
     if (length == 0 || length >= sizeof(full))
@@ -155,18 +175,13 @@ std::unique_ptr<VideoSource> OpenFrameFileSource(const char* path)
 
 std::unique_ptr<VideoSource> OpenVideoSource(unsigned driverIndex)
 {
-    if (driverIndex == 0) {
-        char choice[MAX_PATH + 16];
-        DWORD length = GetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", choice, sizeof(choice));
-        if (length >= sizeof(choice))
-            return nullptr;
-        if (length > 0) {
-            if (std::strcmp(choice, "testpattern") == 0)
-                return OpenTestPatternSource();
-            if (std::strncmp(choice, "file:", 5) == 0 && choice[5])
-                return OpenFrameFileSource(choice + 5);
-            return nullptr;  // a misspelt choice must not silently open a camera
-        }
+    std::string choice;
+    if (driverIndex == 0 && SourceVariable(choice)) {
+        if (choice == "testpattern")
+            return OpenTestPatternSource();
+        if (choice.compare(0, 5, "file:") == 0 && choice.size() > 5)
+            return OpenFrameFileSource(choice.c_str() + 5);
+        return nullptr;  // a misspelt choice must not silently open a camera
     }
     CameraIdentity camera;
     camera.index = driverIndex;
@@ -176,6 +191,6 @@ std::unique_ptr<VideoSource> OpenVideoSource(unsigned driverIndex)
 bool IsCameraDriver(unsigned driverIndex)
 {
     // Read as OpenVideoSource reads it: an empty value leaves the camera.
-    char first[2];
-    return driverIndex != 0 || GetEnvironmentVariableA("PELMIX_VIDEO_SOURCE", first, sizeof(first)) == 0;
+    std::string choice;
+    return driverIndex != 0 || !SourceVariable(choice);
 }

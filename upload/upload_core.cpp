@@ -1,17 +1,14 @@
-// Local path, remote name and title of an upload; the URL and the server's size reply.
+// Remote name and title of an upload; the URL and the server\'s size reply.
 #include "upload_core.h"
 
 #include <cstdio>
 #include <cstring>
 
-std::string LocalUploadPath(const std::string& localDir, const std::string& lastSavedFileName)
-{
-    return localDir + '\\' + lastSavedFileName;
-}
+#include "picture_path.h"
 
 std::string RemoteUploadName(const std::string& dutJpg, const std::string& lastSavedFileName)
 {
-    return dutJpg.empty() ? lastSavedFileName : dutJpg;
+    return dutJpg.empty() ? PictureNamePart(lastSavedFileName) : dutJpg;
 }
 
 std::string UploadTitle(const char* appTitle)

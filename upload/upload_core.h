@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// local_dir, one backslash, the file name: joined as they are, so "dir\" gives "dir\\name".
-std::string LocalUploadPath(const std::string& localDir, const std::string& lastSavedFileName);
-// dut_jpg when set, otherwise the file keeps its own name.
+// dut_jpg when set, otherwise the file keeps its own name (without the folder part a
+// prefix may give it: the server's folder is dir's).
 std::string RemoteUploadName(const std::string& dutJpg, const std::string& lastSavedFileName);
 // The title shown while a transfer runs.
 std::string UploadTitle(const char* appTitle);

@@ -395,25 +395,45 @@ TEST(Retention, KeepsTheNewestFilesAndDaysAndNeverTheFixedSlot)
         {"pc99998.jpg", 99998, now - 120},     {"pc99999.jpg", 99999, now - 30 * day},
         {"pc00005.bmp", 5, now - 120},         // written in the same second as 99998
     };
+    // A clock once set years ahead dated two pictures, one set back an hour dated pc00004.
+    const std::vector<NumberedPicture> future = {{"pc00001.jpg", 1, now + 400 * day}, {"pc00002.jpg", 2, now + 400 * day},
+        {"pc00003.jpg", 3, now - 60}, {"pc00004.jpg", 4, now + 3600}, {"pc00005.jpg", 5, now - 5 * day}};
     using Names = std::vector<std::string>;
     const struct {
+        const std::vector<NumberedPicture>& pictures;
         int32_t keepFiles, keepDays;
-        Names deleted;
+        const char* justSaved;
+        Names deleted;  // oldest first
     } cases[] = {
-        {0, 0, {}},
-        {-5, -1, {}},
-        {10, 0, {}},
-        {3, 0, {"pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
-        {1, 0, {"pc00000.jpg", "pc99998.jpg", "pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
-        {0, 1, {"pc99997.jpg", "pc99996.jpg"}},
-        {0, 2, {"pc99996.jpg"}},   // exactly two days old is still within two days
-        {5, 1, {"pc99997.jpg", "pc99996.jpg"}},
-        {2, 30, {"pc99998.jpg", "pc00005.bmp", "pc99997.jpg", "pc99996.jpg"}},
+        {folder, 0, 0, "", {}},
+        {folder, -5, -1, "", {}},
+        {folder, 10, 0, "", {}},
+        {folder, 3, 0, "", {"pc99996.jpg", "pc99997.jpg", "pc00005.bmp"}},
+        {folder, 1, 0, "", {"pc99996.jpg", "pc99997.jpg", "pc00005.bmp", "pc99998.jpg", "pc00000.jpg"}},
+        {folder, 0, 1, "", {"pc99996.jpg", "pc99997.jpg"}},
+        {folder, 0, 2, "", {"pc99996.jpg"}},   // exactly two days old is still within two days
+        {folder, 5, 1, "", {"pc99996.jpg", "pc99997.jpg"}},
+        {folder, 2, 30, "", {"pc99996.jpg", "pc99997.jpg", "pc00005.bmp", "pc99998.jpg"}},
+        // The picture just saved stays, whatever its date says, and counts as the newest.
+        {folder, 1, 0, "PC99996.JPG", {"pc99997.jpg", "pc00005.bmp", "pc99998.jpg", "pc00000.jpg", "pc00001.jpg"}},
+        {folder, 0, 1, "pc99996.jpg", {"pc99997.jpg"}},
+        // Pictures dated beyond a day ahead go first and never outlive the limit.
+        {future, 2, 0, "pc00003.jpg", {"pc00001.jpg", "pc00002.jpg", "pc00005.jpg"}},
+        {future, 4, 0, "pc00003.jpg", {"pc00001.jpg"}},
+        {future, 0, 1, "pc00003.jpg", {"pc00005.jpg"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(PicturesToDelete(folder, c.keepFiles, c.keepDays, now), c.deleted)
-            << "keep_files=" << c.keepFiles << " keep_days=" << c.keepDays;
+        EXPECT_EQ(PicturesToDelete(c.pictures, c.keepFiles, c.keepDays, now, c.justSaved), c.deleted)
+            << "keep_files=" << c.keepFiles << " keep_days=" << c.keepDays << " just saved " << c.justSaved;
     }
+}
+
+TEST(Retention, OneLogLineNamesTheCountAndTheFirstAndLastPicture)
+{
+    EXPECT_EQ(DeletionLogLine({}), "");
+    EXPECT_EQ(DeletionLogLine({"pc00001.jpg"}), "古いバックアップを1枚削除しました (pc00001.jpg)");
+    EXPECT_EQ(DeletionLogLine({"pc00001.jpg", "pc00002.jpg", "pc00007.bmp"}),
+              "古いバックアップを3枚削除しました (pc00001.jpg ～ pc00007.bmp)");
 }
 
 TEST(CameraTiming, FreshnessLimitIsSeveralIntervalsButNeverUnderFiveSeconds)

@@ -4,13 +4,15 @@ The frame comes from a BMP file, so a test can change the picture and see on scr
 whether the preview runs again after an upload.
 """
 import contextlib
+import os
+import pathlib
 import threading
 import time
 
 import pytest
 
 from pelmix_e2e import WM_COMMAND, Probe, log_events, wait_until
-from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
+from upload_support import (APP_TITLE, AUTO, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
                             FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
                             make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
 
@@ -333,3 +335,79 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
             silent.stop()
         if other:
             other.stop()
+
+
+# Each case: local_dir, the prefix ({tmp}: the test's folder as Wine names it), the folder
+# under the test's folder where the picture is saved, and the frame file's folder there.
+PREFIXES = {
+    "folder_part": ("img", "sub/pc", "app/img/sub", "app"),
+    "up_a_folder": ("img", "..\\up\\pc", "app/up", "app"),
+    "absolute": ("img", "{tmp}\\pics\\pc", "pics", "app"),
+    "from_the_root": ("img", "{tmp_root}\\pics\\pc", "pics", "app"),
+    "unc": ("img", "\\\\pelmixhost\\share\\pics\\pc", "pics", "app"),
+    "own_drive_relative": ("img", "Z:sub\\pc", "app/img/sub", "app"),
+    "missing_image_folder": ("nosuch", "pc", "app", "app"),
+    "frame_in_a_japanese_folder": (".", "pc", "app", "写真 2026"),
+}
+
+
+@pytest.mark.parametrize("case", list(PREFIXES))
+def test_every_kind_of_prefix_is_saved_and_uploaded_as_one_file(case, tmp_path, start_pelmix, server):
+    local_dir, prefix, where, frame_folder = PREFIXES[case]
+    for folder in ("app/img/sub", "app/up", "pics", frame_folder):
+        (tmp_path / folder).mkdir(parents=True, exist_ok=True)
+    make_bmp(tmp_path / frame_folder / "frame.bmp", 160, 120, MAGENTA)
+    tmp = "Z:" + str(tmp_path).replace("/", "\\")
+    # The UNC name \\pelmixhost\share reaches the test's folder through the Wine prefix.
+    share = pathlib.Path(os.environ["WINEPREFIX"], "dosdevices", "unc", "pelmixhost", "share")
+    share.parent.mkdir(parents=True, exist_ok=True)
+    share.unlink(missing_ok=True)
+    share.symlink_to(tmp_path)
+    try:
+        app = start_pelmix("file:" + tmp + "\\" + frame_folder.replace("/", "\\") + "\\frame.bmp",
+                           **server_settings(ADDRESS, local_dir=local_dir,
+                                             st=prefix.format(tmp=tmp, tmp_root=tmp[2:])))
+        app.send(WM_COMMAND, SAVE_JPG)
+        (name,) = pictures(tmp_path / where, ".jpg")
+        app.command(UPLOAD)
+    finally:
+        share.unlink()
+    assert server.stored_files() == [name]
+    assert read(server.root_path / name) == read(tmp_path / where / name)
+
+
+# Each case: the pictures in the image folder at the start (name: days since written,
+# negative for a date ahead of the clock; "link": a link to a file outside) and keep_files.
+RETENTION = {
+    "dated_years_ahead": ({"pc00001.jpg": -1500, "pc00002.jpg": -1500}, 2),
+    "dated_an_hour_ahead": ({"pc00001.jpg": -1 / 24}, 1),
+    "link_to_a_file_outside": ({"pc00001.jpg": "link", "pc00002.jpg": 30}, 1),
+}
+
+
+@pytest.mark.parametrize("case", list(RETENTION))
+def test_backup_limits_keep_every_new_picture_log_deletions_and_never_follow_a_link(case, tmp_path, start_pelmix,
+                                                                                  server):
+    old, keep = RETENTION[case]
+    outside = tmp_path / "outside.jpg"
+    outside.write_bytes(b"not a backup")
+
+    def prepare(folder):
+        for name, days in old.items():
+            if days == "link":
+                os.symlink(outside, folder / name)
+            else:
+                (folder / name).write_bytes(b"old")
+                os.utime(folder / name, (time.time() - days * 86400,) * 2)
+
+    app = start_pelmix("testpattern", prepare=prepare, **server_settings(
+        ADDRESS, timer=1, auto_start=1, auto_upload=1, auto_backup=1, keep_files=keep, dut_jpg="cam.jpg"))
+    assert wait_until(lambda: len(server.received()) >= 3, timeout=30)
+    app.command(AUTO)
+    events = log_events(app.folder_path)
+    assert [e for e in events if e.startswith("アップロードに失敗")] == []
+    assert [e for e in events if e.startswith("古いバックアップを")], events
+    backups = [n for n in pictures(app.folder_path) if not (app.folder_path / n).is_symlink()]
+    assert len(backups) == keep and not set(backups) & set(old), backups
+    assert all((app.folder_path / n).is_symlink() for n in old if old[n] == "link")
+    assert outside.read_bytes() == b"not a backup"

@@ -1,25 +1,26 @@
-// What an upload sends and under which name, from the settings and the last saved name.
+// Where an upload's picture lies and under which name it is sent; the server's replies.
 #include <cstring>
 
 #include <gtest/gtest.h>
 
+#include "picture_path.h"
 #include "upload_core.h"
 
-TEST(LocalUploadPath, JoinsTheImageFolderAndTheFileWithOneBackslash)
+// The picture's path as the save, the backup limits and the upload all read it.
+TEST(PicturePath, EveryKindOfNameIsReadWithTheImageFolderAsTheCurrentOne)
 {
-    EXPECT_EQ(LocalUploadPath(".", "pc00001.jpg"), ".\\pc00001.jpg");
-    EXPECT_EQ(LocalUploadPath("C:\\images", "pc00001.bmp"), "C:\\images\\pc00001.bmp");
-}
-
-TEST(LocalUploadPath, KeepsTheFolderAsItIsEvenWithATrailingBackslash)
-{
-    EXPECT_EQ(LocalUploadPath("C:\\images\\", "pc99999.jpg"), "C:\\images\\\\pc99999.jpg");
-}
-
-TEST(LocalUploadPath, BeforeAnySaveIsTheFolderAndABackslash)
-{
-    EXPECT_EQ(LocalUploadPath(".", ""), ".\\");
-    EXPECT_EQ(LocalUploadPath("", ""), "\\");
+    const struct { const char* folder; const char* name; const char* path; } cases[] = {
+        {"C:\\img\\", "pc00001.jpg", "C:\\img\\pc00001.jpg"},
+        {"C:\\img", "Z:\\pics\\pc00001.jpg", "Z:\\pics\\pc00001.jpg"},
+        {"\\\\srv\\share\\img", "\\pics\\pc", "\\\\srv\\share\\pics\\pc"},
+        {"c:\\img", "C:pc00001.jpg", "c:\\img\\pc00001.jpg"},
+        {"C:\\img", "D:pc00001.jpg", "D:pc00001.jpg"},
+        {"", "pc00001.jpg", "pc00001.jpg"},
+        // The trail byte of \x95\x5c is no separator, so a folder ending in it gets one.
+        {"C:\\\x95\x5c", "pc", "C:\\\x95\x5c\\pc"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PicturePathText(c.folder, c.name), c.path) << c.folder << " + " << c.name;
 }
 
 TEST(RemoteUploadName, IsDutJpgWhenSet)
@@ -33,6 +34,8 @@ TEST(RemoteUploadName, IsTheFilesOwnNameWhenDutJpgIsEmpty)
 {
     EXPECT_EQ(RemoteUploadName("", "pc00007.jpg"), "pc00007.jpg");
     EXPECT_EQ(RemoteUploadName("", ""), "");
+    EXPECT_EQ(RemoteUploadName("", "Z:\\pics\\pc00007.jpg"), "pc00007.jpg");
+    EXPECT_EQ(RemoteUploadName("", "\x95\x5c" "00007.jpg"), "\x95\x5c" "00007.jpg");
 }
 
 TEST(UploadTitle, PutsTheUploadNoticeBeforeTheApplicationTitle)
