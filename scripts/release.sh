@@ -142,12 +142,13 @@ for arch in "${arches[@]}"; do
   tree=$build/release/$arch
   log "building $arch in $tree"
   rm -rf "$tree"
-  # The tested build type (RelWithDebInfo: the same code as -O2 without -g), then stripped.
+  # The tested build type (RelWithDebInfo: the same code as -O2 without -g), then stripped;
+  # the toolchain's own link flags (-static ...) stay as they are.
   cmake -S "$top" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DPELMIX_DEPS="$deps" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_FLAGS="-ffile-prefix-map=$top=pelmix -ffile-prefix-map=$tree=pelmix-build" \
     -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$top=pelmix -ffile-prefix-map=$tree=pelmix-build" \
-    -DCMAKE_EXE_LINKER_FLAGS="-s -Wl,--no-insert-timestamp -Wl,-Map=$tree/pelmix.map" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS_RELWITHDEBINFO="-s -Wl,--no-insert-timestamp -Wl,-Map=$tree/pelmix.map" >/dev/null
   cmake --build "$tree" --target pelmix -j "$jobs" >/dev/null
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 

@@ -36,7 +36,7 @@ def windows_text(data):
 
 def linked_archives():
     with open(os.path.join(BUILD, "release", ARCH, "pelmix.map")) as f:
-        return {m.group(1) for m in re.finditer(r"^(\S+\.a)\(", f.read(), re.M)}
+        return {os.path.normpath(m.group(1)) for m in re.finditer(r"^(\S+\.a)\(", f.read(), re.M)}
 
 
 def test_the_archive_unpacks_runs_and_names_what_it_contains(tmp_path):
@@ -52,6 +52,9 @@ def test_the_archive_unpacks_runs_and_names_what_it_contains(tmp_path):
         texts = {name: windows_text(archive.read("Pelmix/" + name))
                  for name in (GUIDE, "LICENSE.txt", "THIRD-PARTY-NOTICES.txt")}
         archive.extractall(tmp_path / "user")
+    # One file that runs as it is: it imports only DLLs of Windows.
+    subprocess.run(["sh", os.path.join(TOP, "tests", "app", "check_imports.sh"), os.environ["PELMIX_OBJDUMP"],
+                    str(tmp_path / "user" / "Pelmix" / "pelmix.exe")], check=True, timeout=60)
     assert ("Pelmix " + VERSION) in texts[GUIDE] and "@PELMIX_VERSION@" not in texts[GUIDE]
     assert "MIT License" in texts["LICENSE.txt"] and "Copyright (c) The Pelmix developers" in texts["LICENSE.txt"]
 
