@@ -4,7 +4,8 @@
 #   ARCH           win64 (64-bit Wine, the x86-64 build) or win32 (32-bit Wine, the i686
 #                  build); each has a loader, a server and a prefix of its own
 #   PELMIX_BUILD   build folder (default: <repo>/build); the Wine prefixes live in it
-#   DISPLAY        used as it is when set; otherwise a private Xvfb is started
+#   DISPLAY        used as it is when set; otherwise a private Xvfb is started, with
+#                  a window manager (openbox) on it
 #
 # After harness_start, `wine`, `wineserver` and `wineboot` on the PATH are those of the last
 # architecture started (harness_use switches). Debian's own `wine` script always picks the
@@ -22,6 +23,7 @@ export LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 harness_started_xvfb=        # pids
+harness_started_wm=          # pids of the window managers on those displays
 harness_started_displays=    # the architectures whose display we started
 harness_started_servers=()
 harness_base_path=${harness_base_path:-$PATH}
@@ -101,6 +103,22 @@ harness_start_display() { # arch
   read -r num <"$fifo_dir/fd"
   rm -rf "$fifo_dir"
   export "$var"=":$num"
+  harness_start_window_manager ":$num"
+}
+
+# A window manager on a display of our own, as a user's desktop has one: windows get their
+# title bar (the countdown shows there), and a dialog that closes is withdrawn at once
+# instead of Wine waiting two seconds for a manager that is not there.
+harness_start_window_manager() { # display
+  command -v openbox >/dev/null || return 0
+  DISPLAY=$1 openbox --sm-disable >/dev/null 2>&1 </dev/null &
+  harness_started_wm+=" $!"
+  local tries=0
+  until DISPLAY=$1 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 100 ] || break
+    sleep 0.05
+  done
 }
 
 harness_start_arch() { # arch
@@ -156,7 +174,7 @@ harness_stop() {
   done
   harness_started_servers=()
   local pid
-  for pid in $harness_started_xvfb; do
+  for pid in $harness_started_wm $harness_started_xvfb; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -164,5 +182,6 @@ harness_stop() {
     unset "PELMIX_DISPLAY_$arch"
   done
   harness_started_xvfb=
+  harness_started_wm=
   harness_started_displays=
 }

@@ -16,6 +16,8 @@ flock 9
 log() { printf '[setup] %s\n' "$*" >&2; }
 
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
+# openbox: the window manager on the virtual display (title bars, and dialogs that close
+# without Wine waiting for someone to withdraw them).
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
@@ -24,7 +26,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   nasm
   wine wine64 wine32:i386
-  xvfb xdotool x11-utils x11-apps imagemagick
+  xvfb xdotool x11-utils x11-apps imagemagick openbox
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
@@ -37,6 +39,36 @@ missing_packages() {
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
   done
+}
+
+# The 32-bit packages (wine32:i386) need every "Multi-Arch: same" library they share with
+# the 64-bit side in the very same version for both architectures. When the security suite's
+# i386 list is half-synced or missing, the amd64 side may already carry a security update
+# (libgstreamer-plugins-base1.0-0, say) that no usable i386 list offers, and apt finds no
+# solution. Then wine32 and its i386 libraries come from the release's main suite, and
+# each shared library whose amd64 version has no i386 twin is taken, for both architectures,
+# in the main suite's version (for amd64 a step back from the security update). Nothing else
+# changes.
+install_i386_from_main_suite() { # package:i386...
+  local suite pins
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$suite" ] || return 1
+  # The "same" libraries these packages need, as installed for amd64 ("name version"), and
+  # those of them whose version no i386 list offers.
+  local needed offered
+  needed=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+             --no-replaces --no-enhances "$@" 2>/dev/null | sed -n 's/^\([^ <][^ ]*\):i386$/\1/p' | sort -u |
+           xargs -r dpkg-query -W -f='${Package} ${Version} ${Multi-Arch} ${Architecture}\n' 2>/dev/null |
+           awk '$3 == "same" && $4 == "amd64" { print $1, $2 }')
+  offered=$(echo "$needed" | awk 'NF { print $1 ":i386" }' | xargs -r apt-cache madison 2>/dev/null |
+            awk -F' *[|] *' '{ sub(/^ +/, "", $1); sub(/:i386$/, "", $1); print $1, $2 }')
+  pins=$(awk -v suite="$suite" 'NR == FNR { offered[$1 " " $2] = 1; next }
+                                NF && !(($1 " " $2) in offered) { print $1 "/" suite, $1 ":i386/" suite }' \
+           <(echo "$offered") <(echo "$needed"))
+  log "installing $* from $suite${pins:+, with $(echo $pins)}"
+  # shellcheck disable=SC2086
+  apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends -t "$suite" \
+    --allow-downgrades "$@" $pins >/dev/null
 }
 
 export DEBIAN_FRONTEND=noninteractive
@@ -60,11 +92,15 @@ if [ -n "$(missing_packages)" ]; then
   # shellcheck disable=SC2046
   log "installing: $(missing_packages | tr '\n' ' ')"
   if ! apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $(missing_packages) >/dev/null; then
-    # The i386 lists are the ones a mirror most often has half-synced. Without wine32
-    # the i686 tree still builds; its tests are then skipped, and the test run says so.
+    # The i386 lists are the ones a mirror most often has half-synced.
     log "installing again without the 32-bit packages"
     # shellcheck disable=SC2046
     apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $(missing_packages | grep -v ':i386$') >/dev/null
+    if [ -n "$(missing_packages)" ] && ! install_i386_from_main_suite $(missing_packages); then
+      # Without wine32 the i686 tree still builds; its tests are then skipped, and the
+      # test run says so.
+      log "the 32-bit packages could not be installed: the i686 tests will not run here"
+    fi
   fi
 fi
 

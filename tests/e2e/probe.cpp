@@ -22,6 +22,8 @@
 //   setpos HWND X Y W H        -> SetWindowPos (size and place) result, 1 or 0
 //   show HWND CMD              -> ShowWindow result
 //   syscolor INDEX             -> GetSysColor as "RRGGBB"
+//   version NAME FILE          -> the version resource's string NAME (Japanese block) of FILE,
+//                                 or with NAME "\\" the fixed file version "a.b.c.d"; "" if none
 //   resources PID              -> "gdi user workingset private handles threads" of a process:
 //                                 GDI and USER objects, memory in bytes, kernel handles, threads
 //   quit
@@ -75,6 +77,30 @@ void ReplyNumber(unsigned long long value)
 }
 
 HWND FindTopLevel(const char* className) { return FindWindowA(className, nullptr); }
+
+// What Explorer's Properties read: the version resource through the system's own reader.
+void ReplyVersion(const char* name, const char* file)
+{
+    static char data[16384];
+    void* value = nullptr;
+    UINT size = 0;
+    char query[128];
+    snprintf(query, sizeof(query), "\\StringFileInfo\\041104B0\\%s", name);
+    const bool isFixed = !strcmp(name, "\\");
+    if (!GetFileVersionInfoA(file, 0, sizeof(data), data) || !VerQueryValueA(data, isFixed ? "\\" : query, &value, &size)) {
+        Reply("");
+        return;
+    }
+    if (!isFixed) {
+        Reply(static_cast<const char*>(value));
+        return;
+    }
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    char text[64];
+    snprintf(text, sizeof(text), "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+             fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
+    Reply(text);
+}
 
 // Resource counts for the soak. Wine answers GetGuiResources and GetProcessHandleCount
 // with 0, so each count has a fallback that works there: the process's own GDI handle
@@ -302,6 +328,8 @@ int main()
             char text[16];
             snprintf(text, sizeof(text), "%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
             Reply(text);
+        } else if (!strcmp(cmd, "version")) {
+            ReplyVersion(arg(1), arg(2));
         } else if (!strcmp(cmd, "show")) {
             ReplyNumber(ShowWindow(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2)))) ? 1 : 0);
         } else {
