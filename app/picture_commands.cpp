@@ -39,7 +39,9 @@ void LogUploadFailure(const UploadPlan& plan, const UploadOutcome& outcome)
 
 void SaveNumberedImage(SaveKind kind, int32_t startNumber)
 {
-    g_lastSavedFileName = SaveNextNumbered(kind, startNumber, g_captureWindow, g_mainWindow).name;
+    const SaveOutcome outcome = SaveNextNumbered(kind, startNumber, g_captureWindow, g_mainWindow);
+    g_lastSavedFileName = outcome.name;
+    g_lastUploadCopy = outcome.uploadCopy;
 }
 
 void UploadLastImage()
@@ -48,7 +50,10 @@ void UploadLastImage()
     // preview are restored all the same.
     try {
         SetWindowTextA(g_mainWindow, UploadTitle(g_appTitle).c_str());
-        const UploadPlan plan = PlanUpload(g_lastSavedFileName);
+        UploadPlan plan = PlanUpload(g_lastSavedFileName);
+        // The smaller copy the save made for the web page goes in the picture's place.
+        if (!g_lastUploadCopy.empty() && GetFileAttributesA(g_lastUploadCopy.c_str()) != INVALID_FILE_ATTRIBUTES)
+            plan.localPath = g_lastUploadCopy;
         SetPreview(false);
         const UploadOutcome outcome = SendPicture(plan);
         if (outcome.result == UploadResult::Failed)

@@ -24,6 +24,8 @@ struct SaveOutcome {
     // JPEG whose frame could not be had keeps the BMP's name, as when frames went through
     // a file.
     std::string name;
+    // The smaller copy the upload sends instead (upload_width), full path; empty when none.
+    std::string uploadCopy;
 };
 
 // The settings are read at every save. The captioned picture is also shown in

@@ -28,6 +28,7 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
+  libstb-dev
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
 )
