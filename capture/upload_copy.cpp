@@ -1,9 +1,11 @@
-// The upload's smaller copy: scaled first, captioned on the smaller picture, JPEG.
+// The upload's smaller copy: scaled first (beside the save's export), captioned on the
+// smaller picture, JPEG.
 #include "upload_copy.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "caption.h"
 #include "dib_layout.h"
@@ -30,37 +32,107 @@ std::string UploadCopyPath()
     return folder + "\\" + UploadScaledCopyName(current);
 }
 
-}  // namespace
+// What a copy works with, kept from save to save as the save keeps its canvas: fresh
+// pages cost more under Wine than the copy into them.
+struct Kept {
+    ~Kept()
+    {
+        if (section)
+            DeleteObject(section);
+    }
+    std::vector<uint8_t> header;  // the picture's info header, masks or colour table
+    std::vector<uint8_t> rows;    // and its rows, as they were before the caption
+    uint8_t info[kDibHeaderSize] = {};  // the copy's: 24 bits, width x height
+    int32_t width = 0;
+    int32_t height = 0;
+    HBITMAP section = nullptr;
+    uint8_t* bits = nullptr;  // the section's rows, owned by it
+};
+Kept g_kept;
 
-std::string MakeUploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption,
-                           int32_t archiveQuality)
+// The kept section for a copy of that size; false when none can be made.
+bool KeepSection(Kept& kept, int32_t width, int32_t height)
 {
-    const int32_t maxWidth = ReadSetting(Setting::uploadWidth);
-    if (maxWidth <= 0)
-        return "";
-    const int32_t stored = ReadSetting(Setting::uploadQuality);
-    const DibHeader picture = DibHeader::Parse(header);
-    int32_t width, height;
-    ScaledSize(picture.width, picture.height, maxWidth, width, height);
+    if (kept.section && kept.width == width && kept.height == height)
+        return true;
+    if (kept.section)
+        DeleteObject(kept.section);
+    kept.section = nullptr;
+    kept.bits = nullptr;
     uint8_t headers[kBmpHeadersSize];
     WritePlainBmpHeaders(headers, width, height, 24, 0);
-    const uint8_t* info = headers + kBmpFileHeaderSize;
+    std::copy(headers + kBmpFileHeaderSize, headers + kBmpHeadersSize, kept.info);
     void* bits = nullptr;
-    const GdiObject<HBITMAP> section(
-        CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info), DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!section || !bits || !ScaleToRgb24(header, pixelRows, width, height, static_cast<uint8_t*>(bits)))
+    kept.section = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(kept.info), DIB_RGB_COLORS, &bits,
+                                    nullptr, 0);
+    if (!kept.section || !bits)
+        return false;
+    kept.bits = static_cast<uint8_t*>(bits);
+    kept.width = width;
+    kept.height = height;
+    return true;
+}
+
+}  // namespace
+
+UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows)
+{
+    const int32_t maxWidth = ReadSetting(Setting::uploadWidth);
+    const DibHeader picture = DibHeader::Parse(header);
+    if (maxWidth <= 0 || !picture.IsSupported())
+        return;
+    int32_t width, height;
+    ScaledSize(picture.width, picture.height, maxWidth, width, height);
+    if (!KeepSection(g_kept, width, height))
+        return;
+    g_kept.header.assign(header, header + picture.PixelOffset());
+    g_kept.rows.assign(pixelRows, pixelRows + picture.PixelAreaSize());
+    started_ = true;
+    // Without a thread the scaling is done when the copy is asked for.
+    thread_ = CreateThread(nullptr, 0, Scale, this, 0, nullptr);
+}
+
+UploadCopy::~UploadCopy() { Wait(); }
+
+DWORD WINAPI UploadCopy::Scale(void* self)
+{
+    static_cast<UploadCopy*>(self)->scaled_ =
+        ScaleToRgb24(g_kept.header.data(), g_kept.rows.data(), g_kept.width, g_kept.height, g_kept.bits);
+    return 0;
+}
+
+void UploadCopy::Wait()
+{
+    if (!thread_)
+        return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+std::string UploadCopy::Finish(const char* caption, int32_t archiveQuality)
+{
+    if (!started_)
+        return "";
+    if (thread_)
+        Wait();
+    else
+        Scale(this);
+    if (!scaled_)
         return "";
     {
         const WindowDc screenDc(nullptr);
         const MemoryDc memoryDc(screenDc.get());
         if (memoryDc.get()) {
-            Selection selection(memoryDc.get(), section.get());
-            PaintCaption(nullptr, screenDc.get(), memoryDc.get(), width, height, caption);
+            Selection selection(memoryDc.get(), g_kept.section);
+            PaintCaption(nullptr, screenDc.get(), memoryDc.get(), g_kept.width, g_kept.height, caption);
         }
     }
     // The export reads the section's memory directly: GDI must have finished drawing.
     GdiFlush();
     const std::string path = UploadCopyPath();
+    const int32_t stored = ReadSetting(Setting::uploadQuality);
     const int32_t quality = std::clamp(stored != 0 ? stored : archiveQuality, 1, 100);
-    return !path.empty() && SaveJpegFile(path.c_str(), info, static_cast<const uint8_t*>(bits), quality) ? path : "";
+    return !path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, quality) ? path : "";
 }
+

@@ -143,7 +143,7 @@ bool ScaleToRgb24(const uint8_t* header, const uint8_t* pixelRows, int32_t scale
         in = rgb.data();
     }
     if (!stbir_resize_uint8_generic(in, h.width, h.height, inStride, out, scaledWidth, scaledHeight, outStride, 3,
-                                    STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_MITCHELL,
+                                    STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_BOX,
                                     STBIR_COLORSPACE_SRGB, nullptr))
         return false;
     if (h.bitCount != 24) {
