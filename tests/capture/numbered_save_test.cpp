@@ -15,7 +15,6 @@
 #include "capture_test_support.h"
 #include "capture_window.h"
 #include "dib_image.h"
-#include "dib_layout.h"
 #include "numbered_save.h"
 #include "settings_store.h"
 #include "test_bmp.h"
@@ -74,25 +73,22 @@ std::vector<uint8_t> CornerFrame()
     TestBmp bmp(kWidth, kHeight, 24);
     bmp.Fill(kGrey * 0x010101u);
     for (int i = 0; i < 16 * 16; ++i) {
-        const int x = i % 16, y = i / 16;
-        bmp.Put(x, kHeight - 1 - y, 0xDC2828);
-        bmp.Put(kWidth - 1 - x, kHeight - 1 - y, 0x28DC28);
-        bmp.Put(kWidth - 1 - x, y, 0x2828DC);
-        bmp.Put(x, y, 0xDCDC28);
+        bmp.Put(i % 16, kHeight - 1 - i / 16, 0xDC2828), bmp.Put(kWidth - 1 - i % 16, kHeight - 1 - i / 16, 0x28DC28);
+        bmp.Put(kWidth - 1 - i % 16, i / 16, 0x2828DC), bmp.Put(i % 16, i / 16, 0xDCDC28);
     }
     return bmp.Bytes();
 }
 
 // The marks a picture shows at its corners, top left first and clockwise ("?": none);
-// pixel(x, y) gives red, green and blue counted from the top left.
-template <class Pixel>
-std::string Corners(int w, int h, Pixel pixel)
+// colour(x, y) is the pixel counted from the top left.
+template <class Colour>
+std::string Corners(int w, int h, Colour colour)
 {
-    const int points[4][2] = {{2, 2}, {w - 3, 2}, {w - 3, h - 3}, {2, h - 3}};
     std::string corners;
-    for (const auto& point : points) {
-        const std::array<int, 3> c = pixel(point[0], point[1]);
-        corners += c[0] > 150 && c[1] > 150 ? 'Y' : c[0] > 150 ? 'R' : c[1] > 150 ? 'G' : c[2] > 150 ? 'B' : '?';
+    for (const auto& at : {std::array<int, 2>{2, 2}, {w - 3, 2}, {w - 3, h - 3}, {2, h - 3}}) {
+        const COLORREF c = colour(at[0], at[1]);
+        const bool red = GetRValue(c) > 150, green = GetGValue(c) > 150;
+        corners += red && green ? 'Y' : red ? 'R' : green ? 'G' : GetBValue(c) > 150 ? 'B' : '?';
     }
     return corners;
 }
@@ -564,12 +560,9 @@ TEST_F(NumberedSaveTest, WhenTheNumbersRunOutTheLowestFreeOnesAreTakenInTurn)
     EXPECT_EQ(Images().size(), 7u);
 }
 
-// --- A camera on a bracket, and the upload's smaller copy ---
-
 // Every save and the preview show the frame turned; the caption stays upright at the top.
 TEST_F(NumberedSaveTest, TurnedFrameHasItsCornersWhereTheyBelongAndTheCaptionUpright)
 {
-    using Rgb = std::array<int, 3>;
     const struct { const char* rotate; const char* flip; const char* corners; } cases[] = {
         {"90", "none", "YRGB"}, {"180", nullptr, "BYRG"}, {"270", "horizontal", "BGRY"}, {"0", "vertical", "YBGR"},
     };
@@ -584,25 +577,18 @@ TEST_F(NumberedSaveTest, TurnedFrameHasItsCornersWhereTheyBelongAndTheCaptionUpr
         DecodedJpeg jpeg;
         ASSERT_TRUE(DecodeJpeg(Image(lastSaved), jpeg));
         ASSERT_EQ(jpeg.width * 1000 + jpeg.height, w * 1000 + h);
-        EXPECT_EQ(Corners(w, h, [&](int x, int y) { return Rgb{jpeg.At(x, y)[0], jpeg.At(x, y)[1], jpeg.At(x, y)[2]}; }),
+        EXPECT_EQ(Corners(w, h, [&](int x, int y) { return RGB(jpeg.At(x, y)[0], jpeg.At(x, y)[1], jpeg.At(x, y)[2]); }),
                   c.corners);
-        const CaptionInk ink = InkOf(jpeg, kGrey, 24);
-        EXPECT_GT(ink.white, 20);
-        EXPECT_LT(ink.whiteTop, ink.blackTop);
-        EXPECT_LT(ink.whiteLeft, ink.blackLeft);
-        EXPECT_EQ(ink.stray, 0);
+        const CaptionInk ink = InkOf(jpeg, kGrey, 24);  // the shadow right of and below the text: upright
+        EXPECT_TRUE(ink.white > 20 && ink.whiteTop < ink.blackTop && ink.whiteLeft < ink.blackLeft && !ink.stray);
         PumpFor(30);
-        EXPECT_EQ(Corners(w, h, [&](int x, int y) {
-                      const COLORREF p = PixelOf(windows.capture(), x, y);
-                      return Rgb{GetRValue(p), GetGValue(p), GetBValue(p)};
-                  }), c.corners) << "preview";
+        EXPECT_EQ(Corners(w, h, [&](int x, int y) { return PixelOf(windows.capture(), x, y); }), c.corners) << "preview";
         Save(SaveKind::Bmp);
-        std::vector<uint8_t> bmp;
-        ASSERT_TRUE(ReadBytes(Image(lastSaved), bmp));
-        ASSERT_EQ(ReadLe32(&bmp[18]) * 1000 + ReadLe32(&bmp[22]), uint32_t(w * 1000 + h));
+        const std::vector<uint8_t> bmp = ReadBytes(Image(lastSaved));
+        ASSERT_EQ(bmp.size(), 54 + size_t(h) * ((w * 3 + 3) & ~3));
         EXPECT_EQ(Corners(w, h, [&](int x, int y) {
                       const uint8_t* p = &bmp[54 + size_t(h - 1 - y) * ((w * 3 + 3) & ~3) + size_t(x) * 3];
-                      return Rgb{p[2], p[1], p[0]};
+                      return RGB(p[2], p[1], p[0]);
                   }), c.corners) << "BMP";
     }
 }
@@ -631,8 +617,7 @@ TEST_F(NumberedSaveTest, UploadCopyIsASmallerCaptionedJpegAndTheArchiveStaysAsIt
         QualityTables(c.q, tables);
         EXPECT_TRUE(std::equal(std::begin(tables[0]), std::end(tables[0]), copy.quant[0]));
         const CaptionInk ink = InkOf(copy);
-        EXPECT_GT(ink.white, 20);
-        EXPECT_LT(ink.whiteTop, ink.blackTop);
+        EXPECT_TRUE(ink.white > 20 && ink.whiteTop < ink.blackTop);
     }
     WriteIni("upload_width", "0");
     EXPECT_EQ(SaveNextNumbered(SaveKind::CaptionedJpeg, 0, captureWindow, windows.parent()).uploadCopy, "");
