@@ -78,7 +78,9 @@ bool TurnBmp(const uint8_t* bmp, size_t size, const Orientation& turn, std::vect
     if (turn.quarterTurns % 2 == 1)
         std::swap(turned.width, turned.height);
     const BmpFileLayout layout = ComputeBmpFileLayout(turned);
-    std::vector<uint8_t> file(kBmpFileHeaderSize + layout.dibBytes);
+    // Filled in place: the preview turns every frame into the same buffer.
+    std::vector<uint8_t>& file = out;
+    file.assign(kBmpFileHeaderSize + layout.dibBytes, 0);
     FillBmpFileHeader(layout, file.data());
     std::memcpy(file.data() + kBmpFileHeaderSize, bmp + kBmpFileHeaderSize, tableEnd - kBmpFileHeaderSize);
     uint8_t* info = file.data() + kBmpFileHeaderSize;
@@ -110,7 +112,6 @@ bool TurnBmp(const uint8_t* bmp, size_t size, const Orientation& turn, std::vect
         default: CopyRow<4>(rows + first, step, to, turned.width); break;
         }
     }
-    out.swap(file);
     return true;
 }
 

@@ -21,7 +21,7 @@ Orientation ParseOrientation(int32_t rotateDegrees, const char* flip);
 // The picture of a BMP file (what the export takes: 8, 16, 24 or 32 bits, bottom-up rows)
 // turned, as a BMP file whose rows follow its masks or colour table. Rows a short file
 // lacks read as zero, as when it is loaded. False, with out untouched, for a file it
-// does not take.
+// does not take. bmp and out must not overlap.
 bool TurnBmp(const uint8_t* bmp, size_t size, const Orientation& turn, std::vector<uint8_t>& out);
 
 // The width and height of a copy at most maxWidth wide with the aspect kept; never
