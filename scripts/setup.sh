@@ -16,6 +16,7 @@ flock 9
 log() { printf '[setup] %s\n' "$*" >&2; }
 
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
+# libstb-dev: stb_image_resize.h, the upload copy's scaler (header only, compiled into the program).
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
