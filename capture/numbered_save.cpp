@@ -314,11 +314,11 @@ void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity]
     char text[kCaptionCapacity];
     std::time_t now = std::time(nullptr);
     ExpandCaption(text, format.c_str(), std::localtime(&now));
-    UploadCopy copy(g_canvas.Header(), g_canvas.Pixels());
+    UploadCopy copy(g_canvas.Header(), g_canvas.Pixels(), text, quality);
     DrawCaptionOnCanvas(target.captionShownIn, g_canvas, text);
     FormatNumberedName(name, prefix.c_str(), number, ".jpg");
     SaveJpegFile(target.folder.PathOf(name).c_str(), g_canvas.Header(), g_canvas.Pixels(), std::clamp(quality, 1, 100));
-    uploadCopy = copy.Finish(text, quality);
+    uploadCopy = copy.Finish();
 }
 
 // The frame as the capture window writes it, with the caption drawn on it if asked.

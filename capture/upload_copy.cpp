@@ -1,5 +1,5 @@
-// The upload's smaller copy: scaled first (beside the save's export), captioned on the
-// smaller picture, JPEG.
+// The upload's smaller copy: scaled first, captioned on the smaller picture, JPEG; all of
+// it beside the save's own export.
 #include "upload_copy.h"
 
 #include <windows.h>
@@ -75,29 +75,47 @@ bool KeepSection(Kept& kept, int32_t width, int32_t height)
 
 }  // namespace
 
-UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows)
+UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption,
+                       int32_t archiveQuality)
 {
     const int32_t maxWidth = ReadSetting(Setting::uploadWidth);
     const DibHeader picture = DibHeader::Parse(header);
     if (maxWidth <= 0 || !picture.IsSupported())
         return;
+    const int32_t stored = ReadSetting(Setting::uploadQuality);
+    quality_ = std::clamp(stored != 0 ? stored : archiveQuality, 1, 100);
     int32_t width, height;
     ScaledSize(picture.width, picture.height, maxWidth, width, height);
     if (!KeepSection(g_kept, width, height))
         return;
     g_kept.header.assign(header, header + picture.PixelOffset());
     g_kept.rows.assign(pixelRows, pixelRows + picture.PixelAreaSize());
+    caption_ = caption;
     started_ = true;
-    // Without a thread the scaling is done when the copy is asked for.
-    thread_ = CreateThread(nullptr, 0, Scale, this, 0, nullptr);
+    // Without a thread the copy is made when it is asked for.
+    thread_ = CreateThread(nullptr, 0, Make, this, 0, nullptr);
 }
 
 UploadCopy::~UploadCopy() { Wait(); }
 
-DWORD WINAPI UploadCopy::Scale(void* self)
+// Touches no setting and no window: only the kept picture, the caption and the copy's file.
+DWORD WINAPI UploadCopy::Make(void* self)
 {
-    static_cast<UploadCopy*>(self)->scaled_ =
-        ScaleToRgb24(g_kept.header.data(), g_kept.rows.data(), g_kept.width, g_kept.height, g_kept.bits);
+    UploadCopy& copy = *static_cast<UploadCopy*>(self);
+    if (!ScaleToRgb24(g_kept.header.data(), g_kept.rows.data(), g_kept.width, g_kept.height, g_kept.bits))
+        return 0;
+    {
+        const MemoryDc memoryDc(nullptr);
+        if (memoryDc.get()) {
+            Selection selection(memoryDc.get(), g_kept.section);
+            PaintCaption(nullptr, nullptr, memoryDc.get(), g_kept.width, g_kept.height, copy.caption_.c_str());
+        }
+    }
+    // The export reads the section's memory directly: GDI must have finished drawing.
+    GdiFlush();
+    const std::string path = UploadCopyPath();
+    if (!path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, copy.quality_))
+        copy.path_ = path;
     return 0;
 }
 
@@ -110,29 +128,11 @@ void UploadCopy::Wait()
     thread_ = nullptr;
 }
 
-std::string UploadCopy::Finish(const char* caption, int32_t archiveQuality)
+std::string UploadCopy::Finish()
 {
-    if (!started_)
-        return "";
     if (thread_)
         Wait();
-    else
-        Scale(this);
-    if (!scaled_)
-        return "";
-    {
-        const WindowDc screenDc(nullptr);
-        const MemoryDc memoryDc(screenDc.get());
-        if (memoryDc.get()) {
-            Selection selection(memoryDc.get(), g_kept.section);
-            PaintCaption(nullptr, screenDc.get(), memoryDc.get(), g_kept.width, g_kept.height, caption);
-        }
-    }
-    // The export reads the section's memory directly: GDI must have finished drawing.
-    GdiFlush();
-    const std::string path = UploadCopyPath();
-    const int32_t stored = ReadSetting(Setting::uploadQuality);
-    const int32_t quality = std::clamp(stored != 0 ? stored : archiveQuality, 1, 100);
-    return !path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, quality) ? path : "";
+    else if (started_)
+        Make(this);
+    return path_;
 }
-

@@ -8,25 +8,27 @@
 
 class UploadCopy {
 public:
-    // With upload_width set: starts scaling the picture (info header with masks or colour
-    // table, bottom-up rows, no caption yet) to at most that width. The picture is copied
-    // first, so the caller may draw on it at once. One copy is made at a time.
-    UploadCopy(const uint8_t* header, const uint8_t* pixelRows);
+    // With upload_width set: starts making the copy of the picture (info header with masks
+    // or colour table, bottom-up rows, no caption yet): scaled to at most that width, the
+    // caption drawn on the smaller picture so that it stays legible, written as a JPEG of
+    // upload_quality (0 or absent: archiveQuality) in the upload's temporary folder. The
+    // picture is copied first, so the caller may draw on it at once. One copy at a time.
+    UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption, int32_t archiveQuality);
     ~UploadCopy();
     UploadCopy(const UploadCopy&) = delete;
     UploadCopy& operator=(const UploadCopy&) = delete;
 
-    // The caption drawn on the smaller picture, so that it stays legible, written as a
-    // JPEG of upload_quality (0 or absent: archiveQuality) in the upload's temporary
-    // folder. Its full path; empty without upload_width or when no copy could be made,
-    // and the picture itself is then sent.
-    std::string Finish(const char* caption, int32_t archiveQuality);
+    // The copy's full path once it is written; empty without upload_width or when no copy
+    // could be made, and the picture itself is then sent.
+    std::string Finish();
 
 private:
-    static DWORD WINAPI Scale(void* self);
+    static DWORD WINAPI Make(void* self);
     void Wait();
 
+    std::string caption_;
+    int32_t quality_ = 0;
     bool started_ = false;
-    bool scaled_ = false;
     HANDLE thread_ = nullptr;
+    std::string path_;  // set by the thread
 };
