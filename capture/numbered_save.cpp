@@ -305,7 +305,7 @@ void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity]
     const HWND capture = target.captureWindow;
     const bool grabbed = capture && IsWindow(capture) &&
                          SendMessageA(capture, WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame));
-    std::vector<uint8_t> turned;
+    static std::vector<uint8_t> turned;  // kept, as the canvas is: fresh pages cost more than the copy
     if (!grabbed || !g_canvas.Take(TurnedFrame(frame, turned))) {
         // An older picture under the frame's name must not pass for this one.
         DeleteFileA(target.folder.PathOf(name).c_str());
