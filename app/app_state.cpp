@@ -8,3 +8,4 @@ HWND g_captureWindow = nullptr;
 int32_t g_countdown = 0;
 bool g_cycleBusy = false;
 std::string g_lastSavedFileName;
+std::string g_lastUploadCopy;

@@ -12,3 +12,4 @@ extern HWND g_captureWindow;        // null when the capture window could not be
 extern int32_t g_countdown;         // ms until the next automatic capture
 extern bool g_cycleBusy;            // a cycle is saving, or waiting for its upload to end
 extern std::string g_lastSavedFileName;  // no folder; empty until the first save
+extern std::string g_lastUploadCopy;     // what the upload sends for it instead; empty: the picture

@@ -58,6 +58,7 @@ SaveOutcome SaveNumberedImage(SaveKind kind, int32_t startNumber)
 {
     SaveOutcome outcome = SaveNextNumbered(kind, startNumber, g_captureWindow, g_mainWindow);
     g_lastSavedFileName = outcome.name;
+    g_lastUploadCopy = outcome.uploadCopy;
     return outcome;
 }
 
@@ -73,8 +74,12 @@ void UploadLastImage()
     // preview are restored all the same.
     try {
         SetWindowTextA(g_mainWindow, UploadTitle(g_appTitle).c_str());
+        UploadPlan plan = PlanUpload(g_lastSavedFileName);
+        // The smaller copy the save made for the web page goes in the picture's place.
+        if (!g_lastUploadCopy.empty() && GetFileAttributesA(g_lastUploadCopy.c_str()) != INVALID_FILE_ATTRIBUTES)
+            plan.localPath = g_lastUploadCopy;
         SetPreview(false);
-        if (StartUpload(PlanUpload(g_lastSavedFileName), g_mainWindow, WM_PELMIX_UPLOAD_ENDED)) {
+        if (StartUpload(plan, g_mainWindow, WM_PELMIX_UPLOAD_ENDED)) {
             g_notStartedWhy = nullptr;
             return;
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture_core.h"
+#include "turned_frame.h"
 #include "video_source.h"
 #include "win_handles.h"
 
@@ -30,6 +31,7 @@ struct CaptureState {
     bool scale = false;
     std::vector<uint8_t> frame;    // the latest frame, as BMP file bytes
     std::vector<uint8_t> scratch;  // where the next frame is grabbed; kept to spare fresh pages
+    std::vector<uint8_t> turned;   // the frame as shown, when the settings turn it
     BmpView view;
     bool viewable = false;
     // A camera is watched while it is connected and sought again while it is lost.
@@ -60,7 +62,8 @@ void ShowScratchFrame(HWND window, CaptureState& state)
     const bool wasUnscaled = state.viewable && !state.scale;
     const RECT before = UnscaledFrameArea(state);
     state.frame.swap(state.scratch);
-    state.viewable = ViewBmp(state.frame.data(), state.frame.size(), state.view);
+    const CapturedFrame shown = TurnedFrame({state.frame.data(), state.frame.size()}, state.turned);
+    state.viewable = ViewBmp(shown.bmp, shown.size, state.view);
     if (!wasUnscaled || !state.viewable || state.scale) {
         InvalidateRect(window, nullptr, FALSE);
         return;

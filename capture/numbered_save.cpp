@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "caption.h"
 #include "capture_core.h"
 #include "capture_window.h"
 #include "dib_image.h"
@@ -17,6 +18,8 @@
 #include "jpeg_export.h"
 #include "picture_path.h"
 #include "settings_store.h"
+#include "turned_frame.h"
+#include "upload_copy.h"
 #include "win_handles.h"
 
 namespace {
@@ -144,22 +147,6 @@ int32_t NextNumber(const ScanMemory& memory, const ImageFolder& imageFolder, con
     return recalled >= 0 ? recalled : ScanNextNumber(imageFolder, prefix, startNumber, rememberable);
 }
 
-// The caption in black, then in white two pixels up and left of it, and the captioned
-// picture shown beside the live one, which the capture window shows unscaled at the top left.
-void PaintCaption(HWND shownIn, HDC windowDc, HDC memoryDc, int32_t width, int32_t height, const char* text)
-{
-    RECT area = {8, 8, width - 1, height - 1};
-    SetBkMode(memoryDc, TRANSPARENT);
-    SetTextColor(memoryDc, RGB(0, 0, 0));
-    DrawTextA(memoryDc, text, -1, &area, 0);
-    SetTextColor(memoryDc, RGB(255, 255, 255));
-    area.left = 6;
-    area.top = 6;
-    DrawTextA(memoryDc, text, -1, &area, 0);
-    if (shownIn)
-        BitBlt(windowDc, (width - 1) + 4, 0, width - 1, height - 1, memoryDc, 0, 0, SRCCOPY);
-}
-
 void DrawCaption(HWND shownIn, DibImage& image, const char* text)
 {
     const int32_t width = HeaderValue(image, 4);
@@ -269,14 +256,15 @@ struct SaveTarget {
 // The current frame, captioned, as the numbered JPEG, straight from memory. A frame
 // that cannot be had saves nothing, and the name stays the frame's ".bmp" one.
 void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity], const std::string& prefix,
-                       int32_t number, const std::string& format, int32_t quality)
+                       int32_t number, const std::string& format, int32_t quality, std::string& uploadCopy)
 {
     FormatNumberedName(name, prefix.c_str(), number, ".bmp");
     CapturedFrame frame;
     const HWND capture = target.captureWindow;
     const bool grabbed = capture && IsWindow(capture) &&
                          SendMessageA(capture, WM_CAP_PELMIX_GET_FRAME, 0, reinterpret_cast<LPARAM>(&frame));
-    if (!grabbed || !g_canvas.Take(frame)) {
+    static std::vector<uint8_t> turned;  // kept, as the canvas is: fresh pages cost more than the copy
+    if (!grabbed || !g_canvas.Take(TurnedFrame(frame, turned))) {
         // An older picture under the frame's name must not pass for this one.
         DeleteFileA(target.folder.PathOf(name).c_str());
         return;
@@ -284,9 +272,11 @@ void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity]
     char text[kCaptionCapacity];
     std::time_t now = std::time(nullptr);
     ExpandCaption(text, format.c_str(), std::localtime(&now));
+    UploadCopy copy(g_canvas.Header(), g_canvas.Pixels(), text, quality);
     DrawCaptionOnCanvas(target.captionShownIn, g_canvas, text);
     FormatNumberedName(name, prefix.c_str(), number, ".jpg");
     SaveJpegFile(target.folder.PathOf(name).c_str(), g_canvas.Header(), g_canvas.Pixels(), std::clamp(quality, 1, 100));
+    uploadCopy = copy.Finish();
 }
 
 // The frame as the capture window writes it, with the caption drawn on it if asked.
@@ -295,6 +285,7 @@ void SaveBmp(const SaveTarget& target, const char* name, bool caption, const std
     const std::string path = target.folder.PathOf(name);
     if (target.captureWindow && IsWindow(target.captureWindow))
         SendMessageA(target.captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    TurnSavedBmp(path);
     if (!caption)
         return;
     DibImage image;
@@ -334,7 +325,7 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
     }
     char name[kFileNameCapacity] = "";
     if (kind == SaveKind::CaptionedJpeg) {
-        SaveCaptionedJpeg(target, name, prefix, number, format, quality);
+        SaveCaptionedJpeg(target, name, prefix, number, format, quality, outcome.uploadCopy);
     } else {
         FormatNumberedName(name, prefix.c_str(), number, ".bmp");
         SaveBmp(target, name, kind == SaveKind::CaptionedBmp, format);
@@ -342,6 +333,8 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
     const bool produced = GetFileAttributesA(folder.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
     memory.Remember(listed, prefix, startNumber, produced ? number + 1 : number, remembered);
     outcome.result = produced ? SaveResult::Produced : SaveResult::NoPicture;
+    if (!produced)
+        outcome.uploadCopy.clear();
     outcome.name = name;
     return outcome;
 }

@@ -23,6 +23,8 @@ struct SaveOutcome {
     // Prefix, number and extension, read against the image folder by PicturePath; empty
     // with NoName. A JPEG whose frame could not be had keeps the frame's ".bmp" name.
     std::string name;
+    // The smaller copy the upload sends instead (upload_width), full path; empty when none.
+    std::string uploadCopy;
 };
 
 // The settings are read at every save. The captioned picture is also shown in

@@ -18,6 +18,7 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
 # openbox: the window manager on the virtual display (title bars, and dialogs that close
 # without Wine waiting for someone to withdraw them).
+# libstb-dev: stb_image_resize.h, the upload copy's scaler (header only, compiled into the program).
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
@@ -30,6 +31,7 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
+  libstb-dev
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
 )

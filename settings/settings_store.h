@@ -70,6 +70,12 @@ constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
 constexpr const char* kFtpTlsWords[] = {"none", "explicit", "implicit"};
 constexpr WordSetting ftpTls{"ftp_tls", kFtpTlsWords, 3};
 constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0, 0, 1};
+// A camera on a bracket, and a lighter picture for the web page; absent, every picture is
+// saved, shown and sent as the camera gives it.
+constexpr IntSetting rotate{"rotate", 0};                 // clockwise: 0, 90, 180 or 270
+constexpr StringSetting flip{"flip", "none"};             // none, horizontal or vertical
+constexpr IntSetting uploadWidth{"upload_width", 0};      // the upload's copy at most this wide; 0: none
+constexpr IntSetting uploadQuality{"upload_quality", 0};  // that copy's JPEG quality; 0: jpeg_q
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

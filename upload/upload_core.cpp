@@ -107,3 +107,9 @@ std::string UploadCopyName(const std::string& startFolder)
     std::snprintf(name, sizeof(name), "pmx%08x.tmp", static_cast<unsigned>(hash));
     return name;
 }
+
+std::string UploadScaledCopyName(const std::string& startFolder)
+{
+    std::string name = UploadCopyName(startFolder);
+    return name.replace(name.rfind('.'), std::string::npos, ".jpg");
+}

@@ -40,3 +40,6 @@ int64_t SizeReply(const char* line, size_t length);
 // The local copy an upload sends, named after the program's folder: a second instance
 // elsewhere never touches this one's copy.
 std::string UploadCopyName(const std::string& startFolder);
+// The smaller picture a save leaves for the upload to send (upload_width), in the same
+// folder as the copy above and named after the program's folder the same way.
+std::string UploadScaledCopyName(const std::string& startFolder);

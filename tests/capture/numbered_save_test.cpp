@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "dib_image.h"
 #include "numbered_save.h"
 #include "settings_store.h"
+#include "test_bmp.h"
 
 namespace {
 
@@ -33,8 +35,9 @@ struct CaptionInk {
     int stray = 0;  // pixels far from the frame colour outside the caption band
 };
 
-// Near-white and near-black pixels of a decoded picture whose frame was uniform grey.
-CaptionInk InkOf(const DecodedJpeg& jpeg, uint8_t frameGrey = kGrey)
+// Near-white and near-black pixels of a decoded picture whose frame was uniform grey
+// but for marks of up to cornerMarks pixels in its bottom corners.
+CaptionInk InkOf(const DecodedJpeg& jpeg, uint8_t frameGrey = kGrey, int cornerMarks = 0)
 {
     CaptionInk ink;
     for (int y = 0; y < jpeg.height; ++y) {
@@ -43,6 +46,8 @@ CaptionInk InkOf(const DecodedJpeg& jpeg, uint8_t frameGrey = kGrey)
             int low = std::min({p[0], p[1], p[2]});
             int high = std::max({p[0], p[1], p[2]});
             if (y >= 40) {
+                if (y >= jpeg.height - cornerMarks && (x < cornerMarks || x >= jpeg.width - cornerMarks))
+                    continue;
                 if (!Near(low, frameGrey, 24) || !Near(high, frameGrey, 24))
                     ++ink.stray;
                 continue;
@@ -59,6 +64,33 @@ CaptionInk InkOf(const DecodedJpeg& jpeg, uint8_t frameGrey = kGrey)
         }
     }
     return ink;
+}
+
+// A grey frame with 16-pixel marks in its corners: red top left, then clockwise green,
+// blue and yellow.
+std::vector<uint8_t> CornerFrame()
+{
+    TestBmp bmp(kWidth, kHeight, 24);
+    bmp.Fill(kGrey * 0x010101u);
+    for (int i = 0; i < 16 * 16; ++i) {
+        bmp.Put(i % 16, kHeight - 1 - i / 16, 0xDC2828), bmp.Put(kWidth - 1 - i % 16, kHeight - 1 - i / 16, 0x28DC28);
+        bmp.Put(kWidth - 1 - i % 16, i / 16, 0x2828DC), bmp.Put(i % 16, i / 16, 0xDCDC28);
+    }
+    return bmp.Bytes();
+}
+
+// The marks a picture shows at its corners, top left first and clockwise ("?": none);
+// colour(x, y) is the pixel counted from the top left.
+template <class Colour>
+std::string Corners(int w, int h, Colour colour)
+{
+    std::string corners;
+    for (const auto& at : {std::array<int, 2>{2, 2}, {w - 3, 2}, {w - 3, h - 3}, {2, h - 3}}) {
+        const COLORREF c = colour(at[0], at[1]);
+        const bool red = GetRValue(c) > 150, green = GetGValue(c) > 150;
+        corners += red && green ? 'Y' : red ? 'R' : green ? 'G' : GetBValue(c) > 150 ? 'B' : '?';
+    }
+    return corners;
 }
 
 // The pixel rows of a BMP file written by the save, as a flat byte run.
@@ -526,6 +558,69 @@ TEST_F(NumberedSaveTest, WhenTheNumbersRunOutTheLowestFreeOnesAreTakenInTurn)
     }
     EXPECT_EQ(saved, Names({"pc00002.jpg", "pc00004.jpg", "pc00005.jpg"}));
     EXPECT_EQ(Images().size(), 7u);
+}
+
+// Every save and the preview show the frame turned; the caption stays upright at the top.
+TEST_F(NumberedSaveTest, TurnedFrameHasItsCornersWhereTheyBelongAndTheCaptionUpright)
+{
+    const struct { const char* rotate; const char* flip; const char* corners; } cases[] = {
+        {"90", "none", "YRGB"}, {"180", nullptr, "BYRG"}, {"270", "horizontal", "BGRY"}, {"0", "vertical", "YBGR"},
+    };
+    ASSERT_TRUE(WriteFrame(CornerFrame()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.rotate) + " " + (c.flip ? c.flip : "(absent)"));
+        WriteIni("rotate", c.rotate);
+        WriteIni("flip", c.flip);
+        const bool sideways = c.rotate[0] == '9' || c.rotate[0] == '2';
+        const int w = sideways ? kHeight : kWidth, h = sideways ? kWidth : kHeight;
+        Save(SaveKind::CaptionedJpeg);
+        DecodedJpeg jpeg;
+        ASSERT_TRUE(DecodeJpeg(Image(lastSaved), jpeg));
+        ASSERT_EQ(jpeg.width * 1000 + jpeg.height, w * 1000 + h);
+        EXPECT_EQ(Corners(w, h, [&](int x, int y) { return RGB(jpeg.At(x, y)[0], jpeg.At(x, y)[1], jpeg.At(x, y)[2]); }),
+                  c.corners);
+        const CaptionInk ink = InkOf(jpeg, kGrey, 24);  // the shadow right of and below the text: upright
+        EXPECT_TRUE(ink.white > 20 && ink.whiteTop < ink.blackTop && ink.whiteLeft < ink.blackLeft && !ink.stray);
+        PumpFor(30);
+        EXPECT_EQ(Corners(w, h, [&](int x, int y) { return PixelOf(windows.capture(), x, y); }), c.corners) << "preview";
+        Save(SaveKind::Bmp);
+        const std::vector<uint8_t> bmp = ReadBytes(Image(lastSaved));
+        ASSERT_EQ(bmp.size(), 54 + size_t(h) * ((w * 3 + 3) & ~3));
+        EXPECT_EQ(Corners(w, h, [&](int x, int y) {
+                      const uint8_t* p = &bmp[54 + size_t(h - 1 - y) * ((w * 3 + 3) & ~3) + size_t(x) * 3];
+                      return RGB(p[2], p[1], p[0]);
+                  }), c.corners) << "BMP";
+    }
+}
+
+// The copy is scaled (never enlarged), of its own quality, captioned; the archive is the same.
+TEST_F(NumberedSaveTest, UploadCopyIsASmallerCaptionedJpegAndTheArchiveStaysAsItWas)
+{
+    WriteIni("msg", "Pelmix 12:34");
+    Save(SaveKind::CaptionedJpeg);
+    const std::vector<uint8_t> archive = ReadBytes(Image(lastSaved));
+    const struct { const char* width; const char* quality; int w, h, q; } cases[] = {
+        {"80", nullptr, 80, 60, 75}, {"100", "40", 100, 75, 40}, {"1000", "90", kWidth, kHeight, 90},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        WriteIni("upload_width", c.width);
+        WriteIni("upload_quality", c.quality);
+        const SaveOutcome outcome = SaveNextNumbered(SaveKind::CaptionedJpeg, 0, captureWindow, windows.parent());
+        EXPECT_EQ(ReadBytes(Image(outcome.name)), archive);
+        EXPECT_NE(outcome.uploadCopy.find("\\Pelmix upload\\"), std::string::npos) << outcome.uploadCopy;
+        DecodedJpeg copy;
+        ASSERT_TRUE(DecodeJpeg(outcome.uploadCopy, copy));
+        EXPECT_EQ(copy.width * 1000 + copy.height, c.w * 1000 + c.h);
+        EXPECT_TRUE(c.w == kWidth || ReadBytes(outcome.uploadCopy).size() < archive.size());
+        uint16_t tables[2][64];
+        QualityTables(c.q, tables);
+        EXPECT_TRUE(std::equal(std::begin(tables[0]), std::end(tables[0]), copy.quant[0]));
+        const CaptionInk ink = InkOf(copy);
+        EXPECT_TRUE(ink.white > 20 && ink.whiteTop < ink.blackTop);
+    }
+    WriteIni("upload_width", "0");
+    EXPECT_EQ(SaveNextNumbered(SaveKind::CaptionedJpeg, 0, captureWindow, windows.parent()).uploadCopy, "");
 }
 
 // --- Folders ---

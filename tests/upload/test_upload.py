@@ -72,6 +72,12 @@ def save_jpeg(app):
     return names[-1]
 
 
+def jpeg_size(data):
+    """Width and height from a baseline JPEG's frame header."""
+    at = data.index(b"\xff\xc0")
+    return int.from_bytes(data[at + 7:at + 9], "big"), int.from_bytes(data[at + 5:at + 7], "big")
+
+
 def assert_active_mode(server):
     verbs = server.verbs()
     assert "PORT" in verbs or "EPRT" in verbs
@@ -114,6 +120,14 @@ class TestStoredFile:
         app.command(UPLOAD)
         assert server.stored_files() == [name]
         assert read(server.root_path / name) == read(app.folder_path / name)
+
+    def test_with_upload_width_the_smaller_copy_is_sent_and_the_picture_stays_whole(self, launch, server):
+        app = launch(**server_settings(ADDRESS, upload_width=80))
+        name = save_jpeg(app)
+        app.command(UPLOAD)
+        assert server.stored_files() == [name]
+        assert jpeg_size(read(server.root_path / name)) == (80, 60)
+        assert jpeg_size(read(app.folder_path / name)) == (160, 120)
 
     @pytest.mark.parametrize("dut_jpg", ["", "cam.jpg"], ids=["own_name", "dut_jpg"])
     def test_after_a_space_save_the_bmp_is_sent(self, launch, server, dut_jpg):

@@ -1,0 +1,138 @@
+// The upload's smaller copy: scaled first, captioned on the smaller picture, JPEG; all of
+// it beside the save's own export.
+#include "upload_copy.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "caption.h"
+#include "dib_layout.h"
+#include "dib_transform.h"
+#include "jpeg_export.h"
+#include "settings_store.h"
+#include "upload_core.h"
+#include "win_handles.h"
+
+namespace {
+
+// In the upload's own folder under the temporary one, never beside the pictures; empty
+// when there is none.
+std::string UploadCopyPath()
+{
+    char temp[MAX_PATH];
+    char current[MAX_PATH];
+    const DWORD tempLength = GetTempPathA(sizeof(temp), temp);
+    const DWORD currentLength = GetCurrentDirectoryA(sizeof(current), current);
+    if (tempLength == 0 || tempLength >= sizeof(temp) || currentLength == 0 || currentLength >= sizeof(current))
+        return "";
+    const std::string folder = std::string(temp) + "Pelmix upload";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + UploadScaledCopyName(current);
+}
+
+// What a copy works with, kept from save to save as the save keeps its canvas: fresh
+// pages cost more under Wine than the copy into them.
+struct Kept {
+    ~Kept()
+    {
+        if (section)
+            DeleteObject(section);
+    }
+    std::vector<uint8_t> header;  // the picture's info header, masks or colour table
+    std::vector<uint8_t> rows;    // and its rows, as they were before the caption
+    uint8_t info[kDibHeaderSize] = {};  // the copy's: 24 bits, width x height
+    int32_t width = 0;
+    int32_t height = 0;
+    HBITMAP section = nullptr;
+    uint8_t* bits = nullptr;  // the section's rows, owned by it
+};
+Kept g_kept;
+
+// The kept section for a copy of that size; false when none can be made.
+bool KeepSection(Kept& kept, int32_t width, int32_t height)
+{
+    if (kept.section && kept.width == width && kept.height == height)
+        return true;
+    if (kept.section)
+        DeleteObject(kept.section);
+    kept.section = nullptr;
+    kept.bits = nullptr;
+    uint8_t headers[kBmpHeadersSize];
+    WritePlainBmpHeaders(headers, width, height, 24, 0);
+    std::copy(headers + kBmpFileHeaderSize, headers + kBmpHeadersSize, kept.info);
+    void* bits = nullptr;
+    kept.section = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(kept.info), DIB_RGB_COLORS, &bits,
+                                    nullptr, 0);
+    if (!kept.section || !bits)
+        return false;
+    kept.bits = static_cast<uint8_t*>(bits);
+    kept.width = width;
+    kept.height = height;
+    return true;
+}
+
+}  // namespace
+
+UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption,
+                       int32_t archiveQuality)
+{
+    const int32_t maxWidth = ReadSetting(Setting::uploadWidth);
+    const DibHeader picture = DibHeader::Parse(header);
+    if (maxWidth <= 0 || !picture.IsSupported())
+        return;
+    const int32_t stored = ReadSetting(Setting::uploadQuality);
+    quality_ = std::clamp(stored != 0 ? stored : archiveQuality, 1, 100);
+    int32_t width, height;
+    ScaledSize(picture.width, picture.height, maxWidth, width, height);
+    if (!KeepSection(g_kept, width, height))
+        return;
+    g_kept.header.assign(header, header + picture.PixelOffset());
+    g_kept.rows.assign(pixelRows, pixelRows + picture.PixelAreaSize());
+    caption_ = caption;
+    started_ = true;
+    // Without a thread the copy is made when it is asked for.
+    thread_ = CreateThread(nullptr, 0, Make, this, 0, nullptr);
+}
+
+UploadCopy::~UploadCopy() { Wait(); }
+
+// Touches no setting and no window: only the kept picture, the caption and the copy's file.
+DWORD WINAPI UploadCopy::Make(void* self)
+{
+    UploadCopy& copy = *static_cast<UploadCopy*>(self);
+    if (!ScaleToRgb24(g_kept.header.data(), g_kept.rows.data(), g_kept.width, g_kept.height, g_kept.bits))
+        return 0;
+    {
+        const MemoryDc memoryDc(nullptr);
+        if (memoryDc.get()) {
+            Selection selection(memoryDc.get(), g_kept.section);
+            PaintCaption(nullptr, nullptr, memoryDc.get(), g_kept.width, g_kept.height, copy.caption_.c_str());
+        }
+    }
+    // The export reads the section's memory directly: GDI must have finished drawing.
+    GdiFlush();
+    const std::string path = UploadCopyPath();
+    if (!path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, copy.quality_))
+        copy.path_ = path;
+    return 0;
+}
+
+void UploadCopy::Wait()
+{
+    if (!thread_)
+        return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+std::string UploadCopy::Finish()
+{
+    if (thread_)
+        Wait();
+    else if (started_)
+        Make(this);
+    return path_;
+}
