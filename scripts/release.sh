@@ -83,6 +83,14 @@ EOT
       "$jpeg/LICENSE.md" "$jpeg/README.ijg"
     linked libcurl && notice "libcurl (the FTP and FTPS client)" \
       "Debian source package curl $(source_version "$curl")" "$curl/COPYING"
+    # A header-only library compiled into the program's own code: no archive in the map.
+    if grep -q "stb_image_resize.h" "$top/image/stb_resize.c" 2>/dev/null; then
+      sed -n '/^This software is available under 2 licenses/,/^\*\//p' /usr/include/stb/stb_image_resize.h |
+        sed '$d' > "$tree/stb-licence.txt"
+      notice "stb_image_resize (the scaler of the upload's smaller copy)" \
+        "Debian package libstb-dev $(package_version libstb-dev): the licence at the end of stb_image_resize.h" \
+        "$tree/stb-licence.txt"
+    fi
     notice "MinGW-w64 runtime and winpthreads" \
       "Debian package $mingw_pkg $(package_version "$mingw_pkg") (source package mingw-w64): its copyright file" \
       "/usr/share/doc/$mingw_pkg/copyright"
