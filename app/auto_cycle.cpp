@@ -12,6 +12,7 @@
 #include "capture_core.h"
 #include "picture_commands.h"
 #include "resource.h"
+#include "schedule_gate.h"
 #include "settings_store.h"
 
 namespace {
@@ -80,6 +81,10 @@ void OnAutoCommand()
 void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
+    // Outside the hours of the day: no picture, the title says when; the countdown runs
+    // on, so the first tick inside them takes a picture at once.
+    if (HoldCycleForSchedule())
+        return;
     if (CycleDue(g_countdown)) {
         // Only a tick dispatched by a loop nested inside the running cycle gets here.
         if (g_cycleBusy)

@@ -52,6 +52,21 @@ constexpr StringSetting ftpMode{"ftp_mode", "active"};
 constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
 constexpr StringSetting ftpTls{"ftp_tls", "none"};
 constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0};
+// A season unattended: hours of the day, free disk space, a daily timelapse, the tray icon.
+// Absent, the automatic mode runs all day, nothing is deleted for space, no video is made
+// and no icon is shown.
+constexpr StringSetting activeFrom{"active_from", ""};  // local "HH:MM"
+constexpr StringSetting activeTo{"active_to", ""};
+constexpr StringSetting latitude{"latitude", ""};       // decimal degrees: daylight instead
+constexpr StringSetting longitude{"longitude", ""};
+constexpr IntSetting sunMargin{"sun_margin", 0};        // minutes before sunrise and after sunset
+constexpr IntSetting keepFreeMb{"keep_free_mb", 0};     // MB kept free on the image folder's drive
+constexpr IntSetting timelapse{"timelapse", 0};         // 1: a video of each day's pictures
+constexpr IntSetting timelapseFps{"timelapse_fps", 24};
+constexpr IntSetting timelapseFrames{"timelapse_frames", 1440};
+constexpr IntSetting timelapseUpload{"timelapse_upload", 0};
+constexpr StringSetting timelapseName{"timelapse_name", "timelapse.avi"};
+constexpr IntSetting tray{"tray", 0};                   // 1: minimising hides the window
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).
