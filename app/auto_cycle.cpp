@@ -13,7 +13,9 @@
 #include "picture_commands.h"
 #include "resource.h"
 #include "schedule_gate.h"
+#include "season_hooks.h"
 #include "settings_store.h"
+#include "tray_icon.h"
 
 namespace {
 
@@ -37,13 +39,16 @@ void RunCycle()
     uint32_t uploadTime = 0;
     // Running out of memory ends this cycle, not the mode: the next one is still timed.
     try {
-        // Without backup numbering every automatic picture replaces the one in the fixed slot.
-        SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
-        if (g_lastSavedFileName.empty())
-            LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
-        if (backup)
-            ApplyRetentionLimits();
-        uploadTime = IsMenuChecked(IDM_AUTO_UPLOAD) ? UploadAndTime() : 0;
+        // keep_free_mb: a drive without room takes no picture, and the old one is not sent again.
+        if (MakeRoomForAutomaticSave()) {
+            // Without backup numbering every automatic picture replaces the one in the fixed slot.
+            SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber);
+            if (g_lastSavedFileName.empty())
+                LogEvent("撮影を保存できませんでした (空いている番号がないか、接頭辞が長すぎます)");
+            if (backup)
+                ApplyRetentionLimits();
+            uploadTime = IsMenuChecked(IDM_AUTO_UPLOAD) ? UploadAndTime() : 0;
+        }
     } catch (...) {
     }
     g_countdown = CountdownAfterCycle(ReadSetting(Setting::timer), uploadTime);
@@ -81,10 +86,16 @@ void OnAutoCommand()
 void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
+    // Beside the cycle, also while the hours of the day hold it: the day's timelapse, the tray's tooltip.
+    CheckDailyTimelapse();
+    RefreshTrayIcon();
     // Outside the hours of the day: no picture, the title says when; the countdown runs
     // on, so the first tick inside them takes a picture at once.
-    if (HoldCycleForSchedule())
+    if (HoldCycleForSchedule()) {
+        // The first tick after switching on is a posted one: the timer must run for the next.
+        SetTimer(g_mainWindow, kCycleTimerId, kTickMs, nullptr);
         return;
+    }
     if (CycleDue(g_countdown)) {
         // Only a tick dispatched by a loop nested inside the running cycle gets here.
         if (g_cycleBusy)

@@ -7,6 +7,7 @@
 #include "event_log.h"
 #include "menu_commands.h"
 #include "resource.h"
+#include "tray_icon.h"
 
 namespace {
 
@@ -98,6 +99,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     // Nothing may unwind through the system's frames (only running out of memory throws).
     try {
+        // The notification-area icon (tray=1) sees the window's messages first.
+        LRESULT trayResult = 0;
+        if (OnTrayWindowMessage(window, message, wParam, lParam, &trayResult))
+            return trayResult;
         switch (message) {
         case WM_CREATE:  return OnCreate(window);
         case WM_SIZE:    return OnSize(window);

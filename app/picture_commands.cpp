@@ -12,6 +12,7 @@
 #include "event_log.h"
 #include "ftp_upload.h"
 #include "settings_store.h"
+#include "tray_icon.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ void LogUploadFailure(const UploadPlan& plan, const UploadOutcome& outcome)
 void SaveNumberedImage(SaveKind kind, int32_t startNumber)
 {
     g_lastSavedFileName = SaveNextNumbered(kind, startNumber, g_captureWindow, g_mainWindow).name;
+    NoteSaveForTray(g_lastSavedFileName);
 }
 
 void UploadLastImage()
@@ -51,6 +53,7 @@ void UploadLastImage()
         const UploadPlan plan = PlanUpload(g_lastSavedFileName);
         SetPreview(false);
         const UploadOutcome outcome = SendPicture(plan);
+        NoteUploadForTray(outcome.result == UploadResult::Sent);
         if (outcome.result == UploadResult::Failed)
             LogUploadFailure(plan, outcome);
     } catch (...) {

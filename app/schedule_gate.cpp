@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app_state.h"
@@ -14,6 +15,7 @@
 namespace {
 
 bool g_schedulePaused = false;
+char g_pauseText[64] = "";
 
 int64_t FileTimeTicks(const FILETIME& time)
 {
@@ -52,6 +54,7 @@ bool HoldCycleForSchedule()
         if (g_schedulePaused)
             LogEvent("撮影を再開します (撮影する時間帯になりました)");
         g_schedulePaused = false;
+        g_pauseText[0] = '\0';
         return false;
     }
     if (!g_schedulePaused) {
@@ -62,5 +65,11 @@ bool HoldCycleForSchedule()
     char title[256];
     FormatPauseTitle(title, sizeof(title), verdict, now, g_appTitle);
     SetWindowTextA(g_mainWindow, title);
+    snprintf(g_pauseText, sizeof(g_pauseText), "撮影休止中 (%s に再開)", ResumeText(verdict, now).c_str());
     return true;
+}
+
+const char* SchedulePauseText()
+{
+    return g_pauseText;
 }

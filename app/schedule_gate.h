@@ -6,3 +6,6 @@
 // starts and one when it ends. It keeps no deadline of its own, so a clock put back or
 // forward, by hand or for daylight saving, only moves the pause; the countdown keeps counting.
 bool HoldCycleForSchedule();
+
+// While paused: "撮影休止中 (06:12 に再開)" for the tray's tooltip; empty otherwise.
+const char* SchedulePauseText();

@@ -16,6 +16,7 @@ flock 9
 log() { printf '[setup] %s\n' "$*" >&2; }
 
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
+# ffmpeg: the tests and the benchmark check the daily timelapse video with ffprobe and ffmpeg.
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
@@ -30,6 +31,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
+  ffmpeg
 )
 
 missing_packages() {

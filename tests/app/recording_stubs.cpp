@@ -56,6 +56,7 @@ void SaveNumberedImage(SaveKind kind, int32_t startNumber)
 void UploadLastImage() { g_recorder.calls.push_back("upload"); }
 void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
 void OnCycleTick() { g_recorder.calls.push_back("tick"); }
+bool OnTrayWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 void OnAutoStartCommand() { g_recorder.calls.push_back("auto-start"); }
 
 void RememberAutoSwitch(UINT itemId, bool on)
