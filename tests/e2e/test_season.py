@@ -149,3 +149,19 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     assert video == {"codec": "mjpeg", "rate": c["rate"], "frames": len(c["frames"]), "decode_errors": "",
                      "decoded": len(c["frames"]),
                      "md5": [hashlib.md5(jpegs[i]).hexdigest() for i in c["frames"]]}
+
+
+def test_with_tray_minimising_hides_the_window_and_a_double_click_on_the_icon_brings_it_back(tmp_path, probe):
+    folder = tmp_path / "run"
+    folder.mkdir()
+    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\ntray=1\r\n")
+    app = Pelmix(folder, probe, source="testpattern")
+    try:
+        assert wait_until(app.x_window, timeout=10)
+        app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
+        assert wait_until(lambda: not app.x_window(), timeout=10)
+        app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
+        assert wait_until(app.x_window, timeout=10)
+        assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
+    finally:
+        app.kill()
