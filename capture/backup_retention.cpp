@@ -128,12 +128,11 @@ std::vector<std::string> DeleteOldestPictures(const std::string& localDir, const
 {
     std::vector<std::string> deleted;
     const PictureFolder at(localDir, prefix);
-    // The backup limits' own order: keeping one gives every other picture, newest first.
-    const std::vector<std::string> doomed = PicturesToDelete(ListPictures(at.folder, prefix), 1, 0, UnixNow(), "");
-    for (auto name = doomed.rbegin(); name != doomed.rend(); ++name) {
-        if (!DeletePlainFile(at.finalFolder, at.folder, *name))
+    // The backup limits' own order: keeping one gives every other picture, oldest first.
+    for (const std::string& name : PicturesToDelete(ListPictures(at.folder, prefix), 1, 0, UnixNow(), "")) {
+        if (!DeletePlainFile(at.finalFolder, at.folder, name))
             continue;
-        deleted.push_back(*name);
+        deleted.push_back(name);
         if (!needMore())
             break;
     }
