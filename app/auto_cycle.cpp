@@ -19,7 +19,10 @@
 #include "picture_commands.h"
 #include "resource.h"
 #include "retention.h"
+#include "schedule_gate.h"
+#include "season_hooks.h"
 #include "settings_store.h"
+#include "tray_icon.h"
 
 namespace {
 
@@ -85,6 +88,12 @@ bool CameraStarting()
     return IsWindow(g_captureWindow) && SendMessageA(g_captureWindow, WM_CAP_PELMIX_STARTING, 0, 0);
 }
 
+// The title belongs to a picture's upload while it runs; the timelapse's shows none.
+bool PictureUploadRunning()
+{
+    return UploadRunning() && !TimelapseUploadRunning();
+}
+
 void ShowCountdown()
 {
     char title[kCountdownTitleSize];
@@ -117,6 +126,13 @@ void RunCycle()
     DWORD uploadStart = GetTickCount();
     // Running out of memory ends this cycle, not the mode: the next one is still timed.
     try {
+        // keep_free_mb: a drive without room takes no picture, and the old one is not sent again.
+        emptyLine = MakeRoomForAutomaticSave();
+        if (!emptyLine.empty()) {
+            NoteCycle(emptyLine);
+            EndCycle(0);
+            return;
+        }
         // Without backup numbering every automatic picture replaces the one in the fixed slot.
         emptyLine = EmptySaveLine(SaveNumberedImage(SaveKind::CaptionedJpeg, backup ? 0 : kFixedSlotNumber));
         if (backup) {
@@ -159,8 +175,8 @@ void OnAutoCommand()
         g_countdown = 0;
     } else {
         KillTimer(g_mainWindow, kCycleTimerId);
-        // An upload still running keeps its title until it ends.
-        if (!UploadRunning())
+        // A picture's upload still running keeps its title until it ends.
+        if (!PictureUploadRunning())
             SetWindowTextA(g_mainWindow, g_appTitle);
     }
 }
@@ -168,6 +184,16 @@ void OnAutoCommand()
 void OnCycleTick()
 {
     g_countdown = CountdownAfterTick(g_countdown);
+    // Beside the cycle, also while the hours of the day hold it: the day's timelapse, the tray's tooltip.
+    CheckDailyTimelapse();
+    RefreshTrayIcon();
+    // Outside the hours of the day: no picture, the title says when; the countdown runs
+    // on, so the first tick inside them takes a picture at once. The first tick after
+    // switching on is a posted one: the timer must run for the next.
+    if (HoldCycleForSchedule()) {
+        KeepTicking();
+        return;
+    }
     if (CycleDue(g_countdown)) {
         // An upload runs (a manual one, or the cycle's own when the mode was switched off
         // and on again meanwhile), or a camera just opened has no frame yet: this tick takes
@@ -182,7 +208,7 @@ void OnCycleTick()
         else if (!cameraStarting)
             RunCycle();
     }
-    if (!UploadRunning())
+    if (!PictureUploadRunning())
         ShowCountdown();
 }
 

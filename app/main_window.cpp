@@ -8,6 +8,8 @@
 #include "menu_commands.h"
 #include "picture_commands.h"
 #include "resource.h"
+#include "season_hooks.h"
+#include "tray_icon.h"
 
 namespace {
 
@@ -64,9 +66,12 @@ LRESULT OnCameraState(WPARAM found)
     return 0;
 }
 
-// The upload's worker has ended: first what the upload shows, then the cycle that waited.
+// The upload's worker has ended: the daily video's is its own; for a picture's, first what
+// the upload shows, then the cycle that waited.
 LRESULT OnUploadEndedMessage()
 {
+    if (OnTimelapseUploadEnded())
+        return 0;
     OnUploadEnded();
     OnCycleUploadEnded();
     return 0;
@@ -108,6 +113,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     // Nothing may unwind through the system's frames (only running out of memory throws).
     try {
+        // The notification-area icon (tray=1) sees the window's messages first.
+        LRESULT trayResult = 0;
+        if (OnTrayWindowMessage(window, message, wParam, lParam, &trayResult))
+            return trayResult;
         switch (message) {
         case WM_CREATE:  return OnCreate(window);
         case WM_SIZE:    return OnSize(window);

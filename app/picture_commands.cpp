@@ -12,6 +12,7 @@
 #include "event_log.h"
 #include "ftp_upload.h"
 #include "settings_store.h"
+#include "tray_icon.h"
 #include "upload_plan.h"
 
 namespace {
@@ -59,6 +60,7 @@ SaveOutcome SaveNumberedImage(SaveKind kind, int32_t startNumber)
     SaveOutcome outcome = SaveNextNumbered(kind, startNumber, g_captureWindow, g_mainWindow);
     g_lastSavedFileName = outcome.name;
     g_lastUploadCopy = outcome.uploadCopy;
+    NoteSaveForTray(outcome.result == SaveResult::Produced ? outcome.name : std::string());
     return outcome;
 }
 
@@ -101,6 +103,7 @@ void OnUploadEnded()
     if (!UploadRunning())
         return;
     const UploadOutcome outcome = FinishUpload();
+    NoteUploadForTray(outcome.result == UploadResult::Sent);
     if (outcome.result == UploadResult::Failed)
         LogUploadFailure(outcome);
     RestoreAfterUpload();

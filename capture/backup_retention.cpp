@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,19 @@ std::vector<NumberedPicture> ListPictures(const std::string& folder, const std::
     return pictures;
 }
 
+// The folder the prefix's pictures lie in, as the save names them (with its separator),
+// and its full path as the system gives it, for DeletePlainFile.
+struct PictureFolder {
+    PictureFolder(const std::string& localDir, const std::string& prefix)
+    {
+        const std::string pattern = PicturePath(localDir, prefix + "*");
+        folder = pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
+        finalFolder = FinalFolderPath(folder);
+    }
+    std::string folder;
+    std::string finalFolder;
+};
+
 }  // namespace
 
 std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved)
@@ -100,13 +114,27 @@ std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved)
     if (keepFiles <= 0 && keepDays <= 0)
         return deleted;
     const std::string prefix = ReadSetting(Setting::st);
-    const std::string pattern = PicturePath(ReadSetting(Setting::localDir), prefix + "*");
-    const std::string folder = pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
-    const std::string finalFolder = FinalFolderPath(folder);
+    const PictureFolder at(ReadSetting(Setting::localDir), prefix);
     const std::string kept = PictureNamePart(justSaved);
-    for (const std::string& name : PicturesToDelete(ListPictures(folder, prefix), keepFiles, keepDays, UnixNow(), kept)) {
-        if (DeletePlainFile(finalFolder, folder, name))
+    for (const std::string& name : PicturesToDelete(ListPictures(at.folder, prefix), keepFiles, keepDays, UnixNow(), kept)) {
+        if (DeletePlainFile(at.finalFolder, at.folder, name))
             deleted.push_back(name);
+    }
+    return deleted;
+}
+
+std::vector<std::string> DeleteOldestPictures(const std::string& localDir, const std::string& prefix,
+                                              const std::function<bool()>& needMore)
+{
+    std::vector<std::string> deleted;
+    const PictureFolder at(localDir, prefix);
+    // The backup limits' own order: keeping one gives every other picture, oldest first.
+    for (const std::string& name : PicturesToDelete(ListPictures(at.folder, prefix), 1, 0, UnixNow(), "")) {
+        if (!DeletePlainFile(at.finalFolder, at.folder, name))
+            continue;
+        deleted.push_back(name);
+        if (!needMore())
+            break;
     }
     return deleted;
 }

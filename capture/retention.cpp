@@ -77,15 +77,15 @@ std::vector<std::string> PicturesToDelete(std::vector<NumberedPicture> pictures,
     return doomed;
 }
 
-std::string DeletionLogLine(const std::vector<std::string>& deleted)
+std::string DeletionLogLine(const std::vector<std::string>& deleted, const char* what)
 {
     char line[700];
     if (deleted.empty())
         return "";
     if (deleted.size() == 1)
-        std::snprintf(line, sizeof(line), "古いバックアップを1枚削除しました (%s)", deleted.front().c_str());
+        std::snprintf(line, sizeof(line), "%sを1枚削除しました (%s)", what, deleted.front().c_str());
     else
-        std::snprintf(line, sizeof(line), "古いバックアップを%u枚削除しました (%s ～ %s)",
+        std::snprintf(line, sizeof(line), "%sを%u枚削除しました (%s ～ %s)", what,
                       static_cast<unsigned>(deleted.size()), deleted.front().c_str(), deleted.back().c_str());
     return line;
 }

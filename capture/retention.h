@@ -37,6 +37,9 @@ constexpr int64_t kClockSlack = kSecondsPerDay;
 std::vector<std::string> PicturesToDelete(std::vector<NumberedPicture> pictures, int32_t keepFiles,
                                           int32_t keepDays, int64_t now, const std::string& justSaved);
 
-// The log line for one run of deletions: how many, the first and the last name; empty
-// when nothing was deleted.
-std::string DeletionLogLine(const std::vector<std::string>& deleted);
+// The log line for one run of deletions: what was deleted (the backup limits' old
+// backups, or pictures deleted for free space), how many, the first and the last name;
+// empty when nothing was deleted.
+constexpr const char* kOldBackups = "古いバックアップ";
+constexpr const char* kPicturesForSpace = "空き容量を確保するため古い写真";
+std::string DeletionLogLine(const std::vector<std::string>& deleted, const char* what = kOldBackups);

@@ -4,6 +4,7 @@
 // Icons, strings, menu, accelerators
 #define IDI_PELMIX          107
 #define IDI_SMALL           108
+#define IDI_UPLOAD_FAILED   110   // the tray's icon after a failed upload
 #define IDS_APP_TITLE       103
 #define IDC_PELMIX          109   // window class name string, menu and accelerator table
 

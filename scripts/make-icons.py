@@ -3,6 +3,7 @@
 
     res/icons/pelmix.ico  icon group 107: 32x32 and 16x16
     res/icons/small.ico   icon group 108: 16x16
+    res/icons/upload_failed.ico  icon group 110: 16x16, the tray's icon after a failed upload
 
 The .ico files are kept in the repository so that a build needs no Python;
 `make-icons.py --check` fails when they no longer match this script.
@@ -57,6 +58,19 @@ def draw_camera(size):
     return grid
 
 
+def draw_failed_camera(size):
+    """The camera with a red cross over its lower right: the last upload failed."""
+    grid = draw_camera(size)
+    half = size // 2
+    for i in range(half):
+        for w in (0, 1):
+            x = half + i
+            for y in (half + i - w, size - 1 - i - w):
+                if half <= y < size:
+                    grid[y][x] = RED
+    return grid
+
+
 def icon_image(grid):
     """One icon image: BITMAPINFOHEADER, palette, 4-bit XOR bitmap, 1-bit AND mask."""
     size = len(grid)
@@ -77,8 +91,8 @@ def icon_image(grid):
     return header + palette + b"".join(xor_rows) + b"".join(and_rows)
 
 
-def ico_file(sizes):
-    images = [icon_image(draw_camera(size)) for size in sizes]
+def ico_file(draw, sizes):
+    images = [icon_image(draw(size)) for size in sizes]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(sizes, images):
@@ -87,16 +101,17 @@ def ico_file(sizes):
     return out + b"".join(images)
 
 
-ICONS = {"pelmix.ico": (32, 16), "small.ico": (16,)}
+ICONS = {"pelmix.ico": (draw_camera, (32, 16)), "small.ico": (draw_camera, (16,)),
+         "upload_failed.ico": (draw_failed_camera, (16,))}
 
 
 def main(argv):
     folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "res", "icons")
     check = "--check" in argv
     stale = []
-    for name, sizes in ICONS.items():
+    for name, (draw, sizes) in ICONS.items():
         path = os.path.join(folder, name)
-        data = ico_file(sizes)
+        data = ico_file(draw, sizes)
         if check:
             try:
                 with open(path, "rb") as f:

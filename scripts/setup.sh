@@ -19,6 +19,7 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 # openbox: the window manager on the virtual display (title bars, and dialogs that close
 # without Wine waiting for someone to withdraw them).
 # libstb-dev: stb_image_resize.h, the upload copy's scaler (header only, compiled into the program).
+# ffmpeg: the tests and the benchmark check the daily timelapse video with ffprobe and ffmpeg.
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
   g++ clang libclang-rt-14-dev
@@ -34,6 +35,7 @@ packages=(
   libstb-dev
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
+  ffmpeg
 )
 
 missing_packages() {

@@ -76,6 +76,22 @@ constexpr IntSetting rotate{"rotate", 0};                 // clockwise: 0, 90, 1
 constexpr StringSetting flip{"flip", "none"};             // none, horizontal or vertical
 constexpr IntSetting uploadWidth{"upload_width", 0};      // the upload's copy at most this wide; 0: none
 constexpr IntSetting uploadQuality{"upload_quality", 0};  // that copy's JPEG quality; 0: jpeg_q
+// A season unattended: hours of the day, free disk space, a daily timelapse, the tray icon.
+// Absent, the automatic mode runs all day, nothing is deleted for space, no video is made
+// and no icon is shown.
+constexpr StringSetting activeFrom{"active_from", ""};  // local "HH:MM"
+constexpr StringSetting activeTo{"active_to", ""};
+constexpr StringSetting latitude{"latitude", ""};       // decimal degrees: daylight instead
+constexpr StringSetting longitude{"longitude", ""};
+constexpr IntSetting sunMargin{"sun_margin", 0};        // minutes before sunrise and after sunset
+// MB kept free on the image folder's drive (at most 16 TB)
+constexpr IntSetting keepFreeMb{"keep_free_mb", 0, 0, 16777216};
+constexpr IntSetting timelapse{"timelapse", 0};         // 1: a video of each day's pictures
+constexpr IntSetting timelapseFps{"timelapse_fps", 24};
+constexpr IntSetting timelapseFrames{"timelapse_frames", 1440};
+constexpr IntSetting timelapseUpload{"timelapse_upload", 0};
+constexpr StringSetting timelapseName{"timelapse_name", "timelapse.avi"};
+constexpr IntSetting tray{"tray", 0};                   // 1: minimising hides the window
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

@@ -67,6 +67,8 @@ bool RefuseWhileUploading()
 }
 void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
 void OnCycleTick() { g_recorder.calls.push_back("tick"); }
+bool OnTrayWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool OnTimelapseUploadEnded() { return false; }
 void OnAutoStartCommand() { g_recorder.calls.push_back("auto-start"); }
 
 void RememberAutoSwitch(UINT itemId, bool on)

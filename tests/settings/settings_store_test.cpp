@@ -204,16 +204,17 @@ TEST_F(SettingsOnDisk, AReadOnlyFileIsLeftAsItIsAndKeepsItsValues)
 // a port elsewhere or a weaker connection.
 TEST_F(SettingsOnDisk, KeysWithARangeOrWordsReadStrictly)
 {
-    const struct { const char* value; int32_t keepFiles, keepDays, port; int tls; } rows[] = {
-        {"", 0, 0, 21, -1}, {"3", 3, 3, 3, -1}, {"4294967297", 0, 0, 21, -1}, {"1e9", 0, 0, 21, -1},
-        {"2145abc", 0, 0, 21, -1}, {"0x861", 0, 0, 21, -1}, {"4294969441", 0, 0, 21, -1}, {"-1", 0, 0, 21, -1},
-        {"99999", 99999, 0, 21, -1}, {"EXPLICIT", 0, 0, 21, 1},
+    const struct { const char* value; int32_t keepFiles, keepDays, port; int tls; int32_t keepFreeMb; } rows[] = {
+        {"", 0, 0, 21, -1, 0}, {"3", 3, 3, 3, -1, 3}, {"4294967297", 0, 0, 21, -1, 0}, {"1e9", 0, 0, 21, -1, 0},
+        {"2145abc", 0, 0, 21, -1, 0}, {"0x861", 0, 0, 21, -1, 0}, {"4294969441", 0, 0, 21, -1, 0}, {"-1", 0, 0, 21, -1, 0},
+        {"99999", 99999, 0, 21, -1, 99999}, {"EXPLICIT", 0, 0, 21, 1, 0}, {"16777217", 0, 0, 21, -1, 0},
     };
     for (const auto& row : rows) {
         const std::string value = row.value;
         WriteFileBytes(kIni, "[SETTING]\r\nkeep_files=" + value + "\r\nkeep_days=" + value + "\r\nftp_port=" + value +
-                                 "\r\nftp_tls=" + value + "\r\n");
+                                 "\r\nftp_tls=" + value + "\r\nkeep_free_mb=" + value + "\r\n");
         AgeFileTimeForward(kIni);
+        EXPECT_EQ(ReadSetting(Setting::keepFreeMb), row.keepFreeMb) << value;
         EXPECT_EQ(ReadSetting(Setting::keepFiles), row.keepFiles) << value;
         EXPECT_EQ(ReadSetting(Setting::keepDays), row.keepDays) << value;
         EXPECT_EQ(ReadSetting(Setting::ftpPort), row.port) << value;

@@ -1,0 +1,31 @@
+// The free-space margin of the image folder's drive, kept by deleting the oldest pictures.
+#include "disk_guard.h"
+
+#include <windows.h>
+
+#include "backup_retention.h"
+
+bool QueryFreeBytes(const std::string& folder, uint64_t* freeBytes)
+{
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr, nullptr))
+        return false;
+    *freeBytes = available.QuadPart;
+    return true;
+}
+
+RoomForSave MakeRoomForSave(const std::string& imageFolder, const std::string& prefix, uint64_t keepFreeBytes,
+                            FreeSpaceQuery query)
+{
+    RoomForSave room;
+    if (keepFreeBytes == 0 || !query(imageFolder, &room.freeBytes) || room.freeBytes >= keepFreeBytes)
+        return room;
+    bool known = true;
+    room.deleted = DeleteOldestPictures(imageFolder, prefix, [&] {
+        known = query(imageFolder, &room.freeBytes);
+        return known && room.freeBytes < keepFreeBytes;
+    });
+    // A drive whose free space can no longer be read is left as it is.
+    room.enough = !known || room.freeBytes >= keepFreeBytes;
+    return room;
+}
