@@ -52,6 +52,13 @@ constexpr StringSetting ftpMode{"ftp_mode", "active"};
 constexpr IntSetting ftpAtomic{"ftp_atomic", 0};
 constexpr StringSetting ftpTls{"ftp_tls", "none"};
 constexpr IntSetting ftpTlsInsecure{"ftp_tls_insecure", 0};
+// SFTP: absent keys give the FTP upload. With protocol=sftp, ftp_port is the SSH port
+// (absent: 22); ssh_hostkey pins the server's key ("SHA256:..." as `ssh-keygen -lf`
+// prints it); ssh_key is a private key file used instead of the password.
+constexpr StringSetting protocol{"protocol", "ftp"};
+constexpr IntSetting sftpPort{"ftp_port", 22};
+constexpr StringSetting sshHostKey{"ssh_hostkey", ""};
+constexpr StringSetting sshKey{"ssh_key", ""};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

@@ -19,6 +19,7 @@
 #include <curl/curl.h>
 
 #include "settings_store.h"
+#include "sftp_transfer.h"
 #include "upload_handles.h"
 
 namespace {
@@ -284,6 +285,12 @@ CURLcode FinishAtomic(CURL* curl, TransferJob& job, CURLcode result)
 CURLcode Transfer(TransferJob& job, HANDLE file)
 {
     const UploadPlan& plan = job.plan;
+    if (plan.protocol != UploadProtocol::ftp) {
+        const SftpControl control{job.deadline, job.cleanUpDeadline, &job.stop, job.detail};
+        ShownHostKey shown;
+        const CURLcode result = SendBySftp(plan, file, control, shown);
+        return file || result != CURLE_OK ? result : CURLE_READ_ERROR;  // logged in, but nothing to send
+    }
     if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
         !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))
         return CURLE_URL_MALFORMAT;
@@ -395,6 +402,13 @@ UploadPlan PlanUpload(const std::string& lastSavedFileName)
     plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
     plan.tls = ParseFtpTls(ReadSetting(Setting::ftpTls));
     plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
+    plan.protocolText = ReadSetting(Setting::protocol);
+    plan.protocol = ParseUploadProtocol(plan.protocolText);
+    if (plan.protocol == UploadProtocol::sftp) {
+        plan.port = UsableSftpPort(ReadSetting(Setting::sftpPort));
+        plan.sshHostKey = ReadSetting(Setting::sshHostKey);
+        plan.sshKey = ReadSetting(Setting::sshKey);
+    }
     return plan;
 }
 

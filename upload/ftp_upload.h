@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "sftp_core.h"
 #include "upload_core.h"
 
 // Everything the worker needs, copied on the window's thread: the worker touches no global.
@@ -12,6 +13,11 @@ struct UploadPlan {
     FtpTls tls = FtpTls::none;
     bool atomic = false;
     bool insecure = false;
+    // protocol=sftp: the pinned host key ("SHA256:..."), and the private key file that
+    // replaces the password (which then unlocks the key). protocolText names a word that
+    // is neither ftp nor sftp in the log.
+    UploadProtocol protocol = UploadProtocol::ftp;
+    std::string protocolText, sshHostKey, sshKey;
 };
 
 // The settings as they are now, for the picture of that name in the image folder.

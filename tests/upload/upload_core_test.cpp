@@ -1,6 +1,7 @@
 // What an upload sends and under which name, from the settings and the last saved name.
 #include <gtest/gtest.h>
 
+#include "sftp_core.h"
 #include "upload_core.h"
 
 TEST(LocalUploadPath, JoinsTheImageFolderAndTheFileWithOneBackslash)
@@ -115,4 +116,35 @@ TEST(UploadNames, TemporaryBesideTheFinalAndCopyPerFolder)
     EXPECT_EQ(here.substr(11), ".tmp");
     EXPECT_EQ(UploadCopyName("c:\\WEBCAM"), here);  // one folder, however it is spelt
     EXPECT_NE(UploadCopyName("C:\\webcam2"), here);
+}
+
+TEST(Sftp, ProtocolWordPortAndPaths)
+{
+    EXPECT_EQ(ParseUploadProtocol(""), UploadProtocol::ftp);
+    EXPECT_EQ(ParseUploadProtocol("ftp"), UploadProtocol::ftp);
+    EXPECT_EQ(ParseUploadProtocol("sftp"), UploadProtocol::sftp);
+    EXPECT_EQ(ParseUploadProtocol("SFTP"), UploadProtocol::unknown);
+    EXPECT_EQ(UsableSftpPort(2222), 2222);
+    EXPECT_EQ(UsableSftpPort(0), 22);
+    EXPECT_EQ(SftpRemotePath("", "cam.jpg"), "~/cam.jpg");
+    EXPECT_EQ(SftpRemotePath("www/cam/", "cam.jpg"), "~/www/cam/cam.jpg");
+    EXPECT_EQ(SftpRemotePath("/var/www", "cam.jpg"), "/var/www/cam.jpg");
+    EXPECT_EQ(SftpRemotePath("/", "cam.jpg"), "/cam.jpg");
+    EXPECT_EQ(SftpUrl("host", 22, "~/a b/c.jpg"), "sftp://host:22/~/a%20b/c.jpg");
+    EXPECT_EQ(SftpUrl("::1", 2222, "/srv/"), "sftp://[::1]:2222/srv/");
+    EXPECT_EQ(QuotedSftpPath("~/a \"b\"\\c"), "\"a \\\"b\\\"\\\\c\"");
+    EXPECT_EQ(QuotedSftpPath("/srv/c.jpg"), "\"/srv/c.jpg\"");
+}
+
+TEST(Sftp, HostKeyPinAndType)
+{
+    const std::string shown = "SHA256:nT9zV3Oy4KE4Kp4qd3f6b1GEqrtn7tLSS8/jo+N7P3U";
+    EXPECT_TRUE(SameHostKey(shown, shown));
+    EXPECT_TRUE(SameHostKey(" " + shown + "= ", shown));
+    EXPECT_FALSE(SameHostKey("SHA256:nt9zV3Oy4KE4Kp4qd3f6b1GEqrtn7tLSS8/jo+N7P3U", shown));
+    EXPECT_FALSE(SameHostKey("", shown));
+    EXPECT_FALSE(SameHostKey("SHA256:", "SHA256:"));
+    const unsigned char blob[] = {0, 0, 0, 11, 's', 's', 'h', '-', 'e', 'd', '2', '5', '5', '1', '9', 0, 0};
+    EXPECT_EQ(HostKeyType(blob, sizeof(blob)), "ssh-ed25519");
+    EXPECT_EQ(HostKeyType(blob, 14), "");
 }
