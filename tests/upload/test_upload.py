@@ -9,16 +9,18 @@ import time
 
 import pytest
 
-from pelmix_e2e import WM_COMMAND, Probe, wait_until
-from upload_support import (APP_TITLE, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
-                            FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
-                            make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
+from pelmix_e2e import WM_COMMAND, Probe, log_events, wait_until
+from upload_support import (APP_TITLE, OPENSSH10, SAVE_JPG, SFTP_PASSWORD, SFTP_USER, UPLOAD, UPLOAD_TITLE,
+                            VK_SPACE, WM_KEYDOWN, WM_TIMER, FtpServer, FtpsServer, SshServer, TrustedCa,
+                            countdown_title, fingerprint, free_address, free_port, make_bmp, make_certificates,
+                            pictures, read, screen_has_colour, server_settings, ssh_keygen)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
 SILENT = free_address(43)   # accepts and never answers
 OTHER = free_address(47)    # a server of the test's own kind
 TLS_ADDRESS = free_address(48)  # vsftpd with TLS
+SSH_ADDRESS = free_address(49)  # OpenSSH's sshd
 MAGENTA = (255, 0, 255)
 CYAN = (0, 255, 255)
 TIMER = 30
@@ -262,6 +264,9 @@ FAILURES = {
     "empty_server": dict(save=True, settings=server_settings("")),
     "server_not_there": dict(save=True, settings=server_settings(NOBODY)),
     "silent_server": dict(save=True, settings=server_settings(SILENT)),
+    "silent_server_over_sftp": dict(save=True, settings=server_settings(SILENT, protocol="sftp", ftp_port=21,
+                                                                         ssh_hostkey="SHA256:x")),
+    "unknown_protocol": dict(save=True, settings=server_settings(ADDRESS, protocol="ftps")),
     # Faults of a server of the test's own (OTHER), each with the temporary name in play.
     "hung_store": dict(save=True, other={"hang_on_store": True}, settings=server_settings(OTHER, ftp_atomic=1)),
     "dropped_mid_transfer": dict(save=True, other={"drop_after": 256}, settings=server_settings(OTHER, ftp_atomic=1)),
@@ -290,6 +295,9 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
         if silent:
             assert "ACCEPTED" in silent.commands()
             assert UPLOAD_TITLE in titles
+        if case == "unknown_protocol":  # said so, and no upload by another protocol instead
+            assert server.commands() == []
+            assert any("protocol=ftps" in line for line in log_events(app.folder_path))
         if other:
             assert "STOR" in other.verbs()
             assert other.stored_files() == [], "a whole or partial file was left"
@@ -309,3 +317,76 @@ def test_a_failed_upload_stores_nothing_and_restores_title_preview_and_countdown
             silent.stop()
         if other:
             other.stop()
+
+
+@pytest.fixture(scope="module")
+def client_keys(tmp_path_factory):
+    """The login keys: ECDSA in OpenSSH's own format, locked with a passphrase (its public
+    half beside it), and RSA in PEM form without one."""
+    folder = tmp_path_factory.mktemp("client_keys")
+    ssh_keygen("-t", "ecdsa", "-N", "unlock", "-f", str(folder / "ecdsa"))
+    ssh_keygen("-t", "rsa", "-m", "PEM", "-N", "", "-f", str(folder / "rsa"))
+    return folder
+
+
+# Each case: sshd's configuration beyond its own defaults, its host keys, the login (a
+# password or a key file with the pass that unlocks it), the pinned host key (the server's
+# key of that kind, another key, or none), ftp_atomic, and whether the picture arrives.
+SFTP_CASES = {
+    "debian12_password_atomic": ({}, ("rsa", "ecdsa", "ed25519"), ("", SFTP_PASSWORD), "ecdsa", 1, True),
+    "openssh10_encrypted_ecdsa_key": (OPENSSH10, ("rsa", "ecdsa", "ed25519"), ("ecdsa", "unlock"), "ecdsa", 0, True),
+    "openssh10_rsa_host_rsa_key": (dict(OPENSSH10, HostKeyAlgorithms="rsa-sha2-512,rsa-sha2-256"), ("rsa",),
+                                   ("rsa", ""), "rsa", 1, True),
+    "atomic_without_posix_rename": (dict(OPENSSH10, sftp_flags="-P posix-rename"),
+                                    ("ecdsa",), ("", SFTP_PASSWORD), "ecdsa", 1, True),
+    "wrong_pinned_key": ({}, ("ecdsa",), ("", SFTP_PASSWORD), "other", 0, False),
+    "no_pinned_key": (OPENSSH10, ("ecdsa",), ("", SFTP_PASSWORD), "", 0, False),
+}
+
+
+@pytest.mark.parametrize("case", list(SFTP_CASES))
+def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch, client_keys, probe):
+    options, host_keys, (key, password), pin, atomic, arrives = SFTP_CASES[case]
+    port = free_port(SSH_ADDRESS)
+    authorized = [client_keys / key] if key else []
+    ssh = SshServer(SSH_ADDRESS, port, tmp_path / "ssh", options, host_keys, authorized)
+    try:
+        ssh.make_folder("photos")
+        shown = fingerprint(ssh.host_keys[host_keys[0] if pin == "other" else pin]) if pin else ""
+        pinned = fingerprint(client_keys / "rsa") if pin == "other" else shown
+        app = launch(server=SSH_ADDRESS, id=SFTP_USER, **{"pass": password}, dir="photos", local_dir=".",
+                     protocol="sftp", ftp_port=port, ssh_hostkey=pinned, ftp_atomic=atomic,
+                     ssh_key="Z:" + str(client_keys / key).replace("/", "\\") if key else "",
+                     dut_jpg="cam.jpg" if atomic else "")
+        names = []
+        for colour in (MAGENTA, CYAN):  # the second replaces the first where both have one name
+            make_bmp(app.folder_path / "frame.bmp", 160, 120, colour)
+            names.append(save_jpeg(app))
+            _, answered = upload_and_watch(app, probe)
+            assert answered
+            if arrives:
+                remote = "cam.jpg" if atomic else names[-1]
+                assert read(ssh.root_path / "photos" / remote) == read(app.folder_path / names[-1])
+        log = ssh.text()
+        if arrives:
+            expected = ["photos/cam.jpg"] if atomic else ["photos/" + n for n in names]
+            assert ssh.stored_files() == expected
+            assert "Accepted %s for %s" % ("publickey" if key else "password", SFTP_USER) in log
+            assert not any(line.startswith("アップロードに失敗") for line in log_events(app.folder_path))
+        else:
+            assert ssh.stored_files() == []
+            assert "userauth-request" not in log and "Accepted" not in log and "Failed" not in log
+            assert "Connection from" in log  # it did reach the server
+            failures = [line for line in log_events(app.folder_path) if line.startswith("アップロードに失敗")]
+            assert len(failures) == 2 and all(fingerprint(ssh.host_keys[host_keys[0]]) in f for f in failures)
+        if atomic:
+            # The name only ever came into being by a rename of the temporary file, never
+            # written to (OpenSSH's plain rename is a link and an unlink: CREATE, no MODIFY).
+            touched = [event for event, path in ssh.changes() if path == "photos/cam.jpg"]
+            if "sftp_flags" in options:
+                assert touched == ["CREATE", "DELETE", "CREATE"]
+            else:
+                assert touched == ["MOVED_TO", "MOVED_TO"]
+        assert app.title() == APP_TITLE
+    finally:
+        ssh.stop()
