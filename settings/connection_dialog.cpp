@@ -3,14 +3,22 @@
 // message, and then nothing is handed back.
 #include "connection_dialog.h"
 
+#include <commdlg.h>
+
+#include <cstdio>
+
 #include "resource.h"
 #include "settings_store.h"
+#include "sftp_core.h"
 
 namespace {
 
 // In the order of the enums: the selection index is the value.
 const char* const kModeTexts[] = {"アクティブ", "パッシブ", "自動 (パッシブ、だめならアクティブ)"};
 const char* const kTlsTexts[] = {"なし", "明示的 (AUTH TLS)", "暗黙的 (最初からTLS、普通はポート990)"};
+// The words of protocol=, in the order of the list.
+const char* const kProtocolWords[] = {"ftp", "sftp"};
+const char* const kProtocolTexts[] = {"FTP / FTPS", "SFTP (SSH)"};
 
 void FillChoices(HWND dialog, int controlId, const char* const* texts, int count, int selected)
 {
@@ -33,7 +41,40 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM values)
     FillChoices(dialog, IDC_FTP_TLS, kTlsTexts, 3, static_cast<int>(ParseFtpTls(ReadSetting(Setting::ftpTls))));
     CheckDlgButton(dialog, IDC_FTP_ATOMIC, ReadSetting(Setting::ftpAtomic) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_FTP_TLS_INSECURE, ReadSetting(Setting::ftpTlsInsecure) ? BST_CHECKED : BST_UNCHECKED);
+    // A word the upload does not know selects nothing: OK then keeps it, and the upload
+    // goes on refusing it, rather than the dialog turning it into FTP unseen.
+    const UploadProtocol protocol = ParseUploadProtocol(ReadSetting(Setting::protocol));
+    FillChoices(dialog, IDC_PROTOCOL, kProtocolTexts, 2, protocol == UploadProtocol::unknown ? -1 : static_cast<int>(protocol));
+    if (protocol == UploadProtocol::sftp)
+        SetDlgItemInt(dialog, IDC_FTP_PORT, static_cast<UINT>(UsableSftpPort(ReadSetting(Setting::sftpPort))), FALSE);
+    SetDlgItemTextA(dialog, IDC_SSH_KEY, ReadSetting(Setting::sshKey).c_str());
+    SetDlgItemTextA(dialog, IDC_SSH_HOSTKEY, ReadSetting(Setting::sshHostKey).c_str());
     return TRUE;
+}
+
+std::string FieldText(HWND dialog, int controlId)
+{
+    char text[260] = {};
+    GetDlgItemTextA(dialog, controlId, text, sizeof(text));
+    return text;
+}
+
+// The key file through the system's file-open dialog, into the field.
+void OnBrowseKey(HWND dialog)
+{
+    char path[MAX_PATH] = {};
+    const std::string current = FieldText(dialog, IDC_SSH_KEY);
+    snprintf(path, sizeof(path), "%s", current.c_str());
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = dialog;
+    open.lpstrFilter = "すべてのファイル (*.*)\0*.*\0";
+    open.lpstrFile = path;
+    open.nMaxFile = sizeof(path);
+    open.lpstrTitle = "SSH 秘密鍵ファイル";
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (GetOpenFileNameA(&open))
+        SetDlgItemTextA(dialog, IDC_SSH_KEY, path);
 }
 
 INT_PTR OnOk(HWND dialog)
@@ -55,6 +96,10 @@ INT_PTR OnOk(HWND dialog)
         values->atomic = IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED;
         values->tls = static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS));
         values->tlsInsecure = IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED;
+        const LRESULT protocol = SendDlgItemMessageA(dialog, IDC_PROTOCOL, CB_GETCURSEL, 0, 0);
+        values->protocol = protocol >= 0 && protocol < 2 ? kProtocolWords[protocol] : ReadSetting(Setting::protocol);
+        values->sshKey = FieldText(dialog, IDC_SSH_KEY);
+        values->sshHostKey = FieldText(dialog, IDC_SSH_HOSTKEY);
     }
     EndDialog(dialog, IDOK);
     return TRUE;
@@ -73,6 +118,9 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             switch (LOWORD(wParam)) {
             case IDOK:
                 return OnOk(dialog);
+            case IDC_SSH_KEY_BROWSE:
+                OnBrowseKey(dialog);
+                return TRUE;
             case IDCANCEL:
                 EndDialog(dialog, IDCANCEL);
                 return TRUE;
@@ -91,4 +139,7 @@ void StoreConnection(const ConnectionValues& values)
     g_settings.SelectKey(Setting::ftpAtomic.key).WriteInt(values.atomic);
     g_settings.SelectKey(Setting::ftpTls.key).WriteString(FtpTlsName(values.tls));
     g_settings.SelectKey(Setting::ftpTlsInsecure.key).WriteInt(values.tlsInsecure);
+    g_settings.SelectKey(Setting::protocol.key).WriteString(values.protocol.c_str());
+    g_settings.SelectKey(Setting::sshKey.key).WriteString(values.sshKey.c_str());
+    g_settings.SelectKey(Setting::sshHostKey.key).WriteString(values.sshHostKey.c_str());
 }
