@@ -46,6 +46,7 @@ void OnSettings(HWND window)
 void OnConnectionSettings(HWND window)
 {
     ConnectionValues values;
+    values.tester = TestConnection;
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc,
                         reinterpret_cast<LPARAM>(&values)) != IDOK)
         return;

@@ -8,6 +8,7 @@
 
 #include "app_state.h"
 #include "capture_window.h"
+#include "connection_probe.h"
 #include "countdown.h"
 #include "event_log.h"
 #include "ftp_upload.h"
@@ -59,4 +60,22 @@ void UploadLastImage()
     SetWindowTextA(g_mainWindow, g_appTitle);
     g_countdown = CountdownForPeriod(ReadSetting(Setting::timer));
     SetPreview(true);
+}
+
+ProbeReport TestConnection(const ConnectionValues& values)
+{
+    UploadPlan plan;
+    plan.server = values.server;
+    plan.user = values.user;
+    plan.password = values.password;
+    plan.dir = values.dir;
+    plan.port = values.port;
+    plan.mode = values.mode;
+    plan.tls = values.tls;
+    plan.insecure = values.tlsInsecure;
+    plan.protocolText = values.protocol;
+    plan.protocol = ParseUploadProtocol(values.protocol);
+    plan.sshKey = values.sshKey;
+    plan.sshHostKey = values.sshHostKey;
+    return ProbeConnection(plan);
 }

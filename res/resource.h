@@ -52,6 +52,8 @@
 #define IDC_SSH_KEY         1016
 #define IDC_SSH_KEY_BROWSE  1017
 #define IDC_SSH_HOSTKEY     1018
+#define IDC_CONNECT_TEST    1019
+#define IDC_TEST_RESULT     1020
 
 #ifndef IDC_STATIC
 #define IDC_STATIC          (-1)

@@ -77,32 +77,121 @@ void OnBrowseKey(HWND dialog)
         SetDlgItemTextA(dialog, IDC_SSH_KEY, path);
 }
 
-INT_PTR OnOk(HWND dialog)
+// The fields as values; false (after saying why) when the port is not a port.
+bool TakeValues(HWND dialog, ConnectionValues& values, const char* notDone)
 {
     char text[32] = {};
     GetDlgItemTextA(dialog, IDC_FTP_PORT, text, sizeof(text));
     int port = 0;
     if (!ParseFtpPort(text, port)) {
-        MessageBoxA(dialog, "ポート番号は 1 から 65535 までの数で入れてください。\n設定は保存していません。",
-                    "FTP接続設定", MB_OK | MB_ICONWARNING);
+        char message[200];
+        snprintf(message, sizeof(message), "ポート番号は 1 から 65535 までの数で入れてください。\n%s", notDone);
+        MessageBoxA(dialog, message, "FTP接続設定", MB_OK | MB_ICONWARNING);
         SetFocus(GetDlgItem(dialog, IDC_FTP_PORT));
         SendDlgItemMessageA(dialog, IDC_FTP_PORT, EM_SETSEL, 0, -1);
-        return TRUE;
+        return false;
     }
+    values.port = port;
+    values.mode = static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE));
+    values.atomic = IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED;
+    values.tls = static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS));
+    values.tlsInsecure = IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED;
+    const LRESULT protocol = SendDlgItemMessageA(dialog, IDC_PROTOCOL, CB_GETCURSEL, 0, 0);
+    values.protocol = protocol >= 0 && protocol < 2 ? kProtocolWords[protocol] : ReadSetting(Setting::protocol);
+    values.sshKey = FieldText(dialog, IDC_SSH_KEY);
+    values.sshHostKey = FieldText(dialog, IDC_SSH_HOSTKEY);
+    return true;
+}
+
+INT_PTR OnOk(HWND dialog)
+{
     auto* values = reinterpret_cast<ConnectionValues*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    ConnectionValues taken;
+    if (!TakeValues(dialog, taken, "設定は保存していません。"))
+        return TRUE;
     if (values) {
-        values->port = port;
-        values->mode = static_cast<FtpMode>(Choice(dialog, IDC_FTP_MODE));
-        values->atomic = IsDlgButtonChecked(dialog, IDC_FTP_ATOMIC) == BST_CHECKED;
-        values->tls = static_cast<FtpTls>(Choice(dialog, IDC_FTP_TLS));
-        values->tlsInsecure = IsDlgButtonChecked(dialog, IDC_FTP_TLS_INSECURE) == BST_CHECKED;
-        const LRESULT protocol = SendDlgItemMessageA(dialog, IDC_PROTOCOL, CB_GETCURSEL, 0, 0);
-        values->protocol = protocol >= 0 && protocol < 2 ? kProtocolWords[protocol] : ReadSetting(Setting::protocol);
-        values->sshKey = FieldText(dialog, IDC_SSH_KEY);
-        values->sshHostKey = FieldText(dialog, IDC_SSH_HOSTKEY);
+        taken.tester = values->tester;
+        *values = taken;
     }
     EndDialog(dialog, IDOK);
     return TRUE;
+}
+
+// The connection test runs on a thread of its own with a copy of the values, so the
+// dialog keeps answering; its report comes back as a posted message. Should the dialog
+// be gone by then, the thread drops the report itself.
+constexpr UINT kProbeDone = WM_APP + 1;
+
+struct ProbeJob {
+    HWND dialog;
+    ConnectionValues values;
+    ProbeReport report;
+};
+
+DWORD WINAPI ProbeThread(void* param)
+{
+    auto* job = static_cast<ProbeJob*>(param);
+    try {
+        job->report = job->values.tester(job->values);
+    } catch (...) {
+        job->report.verdict = ProbeVerdict::failed;
+    }
+    if (!PostMessageA(job->dialog, kProbeDone, 0, reinterpret_cast<LPARAM>(job)))
+        delete job;
+    return 0;
+}
+
+void OnConnectTest(HWND dialog)
+{
+    auto* values = reinterpret_cast<ConnectionValues*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (!values || !values->tester)
+        return;
+    auto* job = new ProbeJob{dialog, {}, {}};
+    job->values.tester = values->tester;
+    if (!TakeValues(dialog, job->values, "接続テストはしていません。")) {
+        delete job;
+        return;
+    }
+    job->values.server = ReadSetting(Setting::server);
+    job->values.user = ReadSetting(Setting::id);
+    job->values.password = ReadSetting(Setting::pass);
+    job->values.dir = ReadSetting(Setting::dir);
+    EnableWindow(GetDlgItem(dialog, IDC_CONNECT_TEST), FALSE);
+    SetDlgItemTextA(dialog, IDC_TEST_RESULT, "接続しています...");
+    HANDLE thread = CreateThread(nullptr, 0, ProbeThread, job, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    delete job;
+    EnableWindow(GetDlgItem(dialog, IDC_CONNECT_TEST), TRUE);
+    SetDlgItemTextA(dialog, IDC_TEST_RESULT, "接続テストを始められませんでした。");
+}
+
+// The sentence; for a host key not yet trusted (or changed), the question whether to
+// trust it: yes stores it as ssh_hostkey at once and puts it in the field.
+void OnProbeDone(HWND dialog, ProbeJob* job)
+{
+    const ProbeReport& report = job->report;
+    EnableWindow(GetDlgItem(dialog, IDC_CONNECT_TEST), TRUE);
+    std::string sentence = ProbeSentence(report);
+    if (!report.subject.empty())
+        sentence += "\n証明書: " + report.subject + " (発行者: " + report.issuer + ")";
+    SetDlgItemTextA(dialog, IDC_TEST_RESULT, sentence.c_str());
+    if (report.verdict == ProbeVerdict::unknownHostKey || report.verdict == ProbeVerdict::hostKeyChanged) {
+        char question[600];
+        snprintf(question, sizeof(question),
+                 "%sサーバーのホスト鍵は次のとおりです。\n\n種類: %s\n指紋: %s\n\n"
+                 "サーバーで ssh-keygen -lf を使って表示した指紋と同じなら、この鍵を信頼して登録しますか？",
+                 report.verdict == ProbeVerdict::hostKeyChanged ? "ホスト鍵が登録されたものと違います。\n" : "",
+                 report.keyType.c_str(), report.fingerprint.c_str());
+        if (MessageBoxA(dialog, question, "接続テスト", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+            g_settings.SelectKey(Setting::sshHostKey.key).WriteString(report.fingerprint.c_str());
+            SetDlgItemTextA(dialog, IDC_SSH_HOSTKEY, report.fingerprint.c_str());
+            SetDlgItemTextA(dialog, IDC_TEST_RESULT, "ホスト鍵を登録しました。もう一度接続テストができます。");
+        }
+    }
+    delete job;
 }
 
 }  // namespace
@@ -114,12 +203,18 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog(dialog, lParam);
+        case kProbeDone:
+            OnProbeDone(dialog, reinterpret_cast<ProbeJob*>(lParam));
+            return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
             case IDOK:
                 return OnOk(dialog);
             case IDC_SSH_KEY_BROWSE:
                 OnBrowseKey(dialog);
+                return TRUE;
+            case IDC_CONNECT_TEST:
+                OnConnectTest(dialog);
                 return TRUE;
             case IDCANCEL:
                 EndDialog(dialog, IDCANCEL);

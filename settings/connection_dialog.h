@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "sftp_core.h"
 #include "upload_core.h"
 
 // The connection keys as the dialog took them on OK.
@@ -18,6 +19,11 @@ struct ConnectionValues {
     // keeps unless another protocol is chosen; the SSH key file and the pinned host key.
     std::string protocol = "ftp";
     std::string sshKey, sshHostKey;
+    // For the test only, read on the dialog's thread: the login as stored.
+    std::string server, user, password, dir;
+    // Runs the connection test with these values (on a worker thread: it may take 15 s);
+    // given by the caller, which knows the upload. Without one the test button does nothing.
+    ProbeReport (*tester)(const ConnectionValues& values) = nullptr;
 };
 
 // Opened with the address of a ConnectionValues as its parameter, which it fills on OK.

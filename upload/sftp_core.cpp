@@ -91,3 +91,27 @@ std::string HostKeyType(const unsigned char* blob, size_t length)
         return "";
     return std::string(reinterpret_cast<const char*>(blob) + 4, nameLength);
 }
+
+std::string ProbeSentence(const ProbeReport& report)
+{
+    switch (report.verdict) {
+    case ProbeVerdict::connected:
+        return "接続とログインに成功しました。";
+    case ProbeVerdict::loginRefused:
+        return "サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。";
+    case ProbeVerdict::unknownHostKey:
+        return "ホスト鍵がまだ登録されていないので、ログインせずに切断しました (" + report.keyType + " " +
+               report.fingerprint + ")。";
+    case ProbeVerdict::hostKeyChanged:
+        return "ホスト鍵が登録と違うので、ログインせずに切断しました (サーバー " + report.fingerprint + "、登録 " +
+               report.pinned + ")。";
+    case ProbeVerdict::certificateRefused:
+        return "サーバーの証明書を検証できないので、ログインせずに切断しました (" + report.detail + ")。";
+    case ProbeVerdict::unreachable:
+        return "サーバーに接続できません (サーバー名とポート番号を確かめてください)。";
+    case ProbeVerdict::timedOut:
+        return "サーバーが時間内に応答しませんでした。";
+    default:
+        return "接続に失敗しました (" + report.detail + ")。";
+    }
+}

@@ -29,3 +29,14 @@ bool SameHostKey(const std::string& pinned, const std::string& shown);
 // The key's algorithm name from the start of its wire form ("ssh-ed25519",
 // "ecdsa-sha2-nistp256", "ssh-rsa"); empty when the blob is too short to hold one.
 std::string HostKeyType(const unsigned char* blob, size_t length);
+
+// What the connection dialog's test learnt, and its one sentence for the user.
+enum class ProbeVerdict { connected, loginRefused, unknownHostKey, hostKeyChanged, certificateRefused,
+                          unreachable, timedOut, failed };
+struct ProbeReport {
+    ProbeVerdict verdict = ProbeVerdict::failed;
+    std::string fingerprint, keyType, pinned;  // SFTP: the key the server showed, the pinned one
+    std::string subject, issuer;               // FTPS: the server's certificate, when seen
+    std::string detail;                        // libcurl's word, for a failure of another kind
+};
+std::string ProbeSentence(const ProbeReport& report);

@@ -54,6 +54,7 @@ void SaveNumberedImage(SaveKind kind, int32_t startNumber)
 }
 
 void UploadLastImage() { g_recorder.calls.push_back("upload"); }
+ProbeReport TestConnection(const ConnectionValues&) { return ProbeReport(); }
 void OnAutoCommand() { g_recorder.calls.push_back("auto"); }
 void OnCycleTick() { g_recorder.calls.push_back("tick"); }
 void OnAutoStartCommand() { g_recorder.calls.push_back("auto-start"); }
