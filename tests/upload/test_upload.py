@@ -390,3 +390,25 @@ def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch
         assert app.title() == APP_TITLE
     finally:
         ssh.stop()
+
+
+def test_the_connection_test_shows_the_host_key_and_stores_it_when_trusted(tmp_path, launch, probe):
+    port = free_port(SSH_ADDRESS)
+    ssh = SshServer(SSH_ADDRESS, port, tmp_path / "ssh", host_keys=("ecdsa",))
+    try:
+        app = launch(server=SSH_ADDRESS, id=SFTP_USER, **{"pass": SFTP_PASSWORD}, protocol="sftp", ftp_port=port)
+        app.post(WM_COMMAND, 32792)  # ファイル → FTP接続設定
+        dialog = app.wait_dialog()
+        shown = fingerprint(ssh.host_keys["ecdsa"])
+        # Yes to the unknown key (the question box is the dialog's); then the pinned key lets the login through.
+        for expected in ("ホスト鍵を登録しました。もう一度接続テストができます。", "接続とログインに成功しました。"):
+            probe.ask("post", dialog, WM_COMMAND, 1019, 0)
+            if "登録" in expected:
+                box = wait_until(lambda: [i.split(" ")[0] for i in probe.ask("owned", dialog).split(";") if i], timeout=20)
+                probe.ask("post", box[0], WM_COMMAND, 6, 0)  # IDYES
+            assert wait_until(lambda: probe.ask("dlgtext", dialog, 1020) == expected, timeout=20)
+        assert probe.ask("dlgtext", dialog, 1018) == shown
+        assert "ssh_hostkey=" + shown in (app.folder_path / "Pelmix.ini").read_text(encoding="cp932")
+        assert ssh.text().count("Accepted password") == 1 and ssh.stored_files() == []
+    finally:
+        ssh.stop()
