@@ -329,9 +329,8 @@ def client_keys(tmp_path_factory):
     return folder
 
 
-# Each case: sshd's configuration beyond its own defaults, its host keys, the login (a
-# password or a key file with the pass that unlocks it), the pinned host key (the server's
-# key of that kind, another key, or none), ftp_atomic, and whether the picture arrives.
+# Each case: sshd's configuration beyond its defaults, its host keys, the login (password, or key file and
+# the pass that unlocks it), the pinned key (the server's of that kind, another, none), ftp_atomic, arrives.
 SFTP_CASES = {
     "debian12_password_atomic": ({}, ("rsa", "ecdsa", "ed25519"), ("", SFTP_PASSWORD), "ecdsa", 1, True),
     "openssh10_encrypted_ecdsa_key": (OPENSSH10, ("rsa", "ecdsa", "ed25519"), ("ecdsa", "unlock"), "ecdsa", 0, True),

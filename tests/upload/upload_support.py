@@ -384,8 +384,7 @@ class SshServer:
         self.stop()
         raise RuntimeError("sshd does not listen")
 
-    def make_folder(self, name):
-        """A folder in the login folder that the login user owns."""
+    def make_folder(self, name):  # in the login folder, owned by the login user
         (self.root_path / name).mkdir()
         shutil.chown(str(self.root_path / name), SFTP_USER, SFTP_USER)
 
