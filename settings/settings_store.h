@@ -76,6 +76,14 @@ constexpr IntSetting rotate{"rotate", 0};                 // clockwise: 0, 90, 1
 constexpr StringSetting flip{"flip", "none"};             // none, horizontal or vertical
 constexpr IntSetting uploadWidth{"upload_width", 0};      // the upload's copy at most this wide; 0: none
 constexpr IntSetting uploadQuality{"upload_quality", 0};  // that copy's JPEG quality; 0: jpeg_q
+// SFTP: absent keys give the FTP upload. With protocol=sftp, ftp_port is the SSH port
+// (absent or out of range: 22); ssh_hostkey pins the server's key ("SHA256:..." as
+// `ssh-keygen -lf` prints it); ssh_key is a private key file used instead of the password.
+constexpr const char* kProtocolWords[] = {"ftp", "sftp"};
+constexpr WordSetting protocol{"protocol", kProtocolWords, 2};
+constexpr IntSetting sftpPort{"ftp_port", 22, 1, 65535};
+constexpr StringSetting sshHostKey{"ssh_hostkey", ""};
+constexpr StringSetting sshKey{"ssh_key", ""};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).
