@@ -17,6 +17,7 @@
 #include "resource.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
+#include "upload_plan.h"
 #include "win_handles.h"
 
 namespace {
@@ -45,6 +46,7 @@ void OnSettings(HWND window)
 void OnConnectionSettings(HWND window)
 {
     ConnectionValues values;
+    values.tester = TestConnection;
     if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_CONNECTION), window, ConnectionDialogProc,
                         reinterpret_cast<LPARAM>(&values)) != IDOK)
         return;

@@ -2,6 +2,7 @@
 // knows no settings file, the settings know no upload.
 #include "upload_plan.h"
 
+#include "connection_probe.h"
 #include "picture_path.h"
 #include "settings_store.h"
 #include "upload_core.h"
@@ -11,8 +12,10 @@ namespace {
 // In the order of the words of Setting::ftpMode and Setting::ftpTls.
 constexpr FtpMode kModes[] = {FtpMode::active, FtpMode::passive, FtpMode::automatic};
 constexpr FtpTls kTlsLevels[] = {FtpTls::none, FtpTls::explicitTls, FtpTls::implicitTls};
+constexpr UploadProtocol kProtocols[] = {UploadProtocol::ftp, UploadProtocol::sftp};
 static_assert(sizeof(kModes) / sizeof(kModes[0]) == Setting::ftpMode.count, "one mode per word");
 static_assert(sizeof(kTlsLevels) / sizeof(kTlsLevels[0]) == Setting::ftpTls.count, "one TLS level per word");
+static_assert(sizeof(kProtocols) / sizeof(kProtocols[0]) == Setting::protocol.count, "one protocol per word");
 
 // The value of a word setting, or, for a value that is none of its words, the reason the
 // upload refuses to start: a guess could send the password in clear.
@@ -47,5 +50,47 @@ UploadPlan PlanUpload(const std::string& lastSavedFileName)
     plan.atomic = ReadSetting(Setting::ftpAtomic) != 0;
     plan.tls = TakeWord(Setting::ftpTls, kTlsLevels, plan.refused);
     plan.insecure = ReadSetting(Setting::ftpTlsInsecure) != 0;
+    plan.protocol = TakeWord(Setting::protocol, kProtocols, plan.refused);
+    if (plan.protocol == UploadProtocol::sftp) {
+        plan.port = ReadSetting(Setting::sftpPort);
+        plan.sshHostKey = ReadSetting(Setting::sshHostKey);
+        plan.sshKey = ReadSetting(Setting::sshKey);
+    }
     return plan;
+}
+
+ConnectionTestResult TestConnection(const ConnectionValues& values)
+{
+    ConnectionTestResult result;
+    // A value the dialog shows no choice for is one the upload refuses: so does the test.
+    const char* unknown = values.protocol < 0 ? Setting::protocol.key
+                          : values.mode < 0   ? Setting::ftpMode.key
+                          : values.tls < 0    ? Setting::ftpTls.key
+                                              : nullptr;
+    if (unknown) {
+        result.sentence = std::string("接続テストはしていません (") + unknown + " の値が使えません。一覧から選んでください)。";
+        return result;
+    }
+    UploadPlan plan;
+    plan.server = values.server;
+    plan.user = values.user;
+    plan.password = values.password;
+    plan.dir = values.dir;
+    plan.port = values.port;
+    plan.mode = kModes[values.mode];
+    plan.tls = kTlsLevels[values.tls];
+    plan.insecure = values.tlsInsecure;
+    plan.protocol = kProtocols[values.protocol];
+    plan.sshKey = values.sshKey;
+    plan.sshHostKey = values.sshHostKey;
+    const ProbeReport report = ProbeConnection(plan);
+    result.sentence = ProbeSentence(report);
+    if (!report.subject.empty())
+        result.sentence += "\n証明書: " + report.subject + " (発行者: " + report.issuer + ")";
+    if (report.verdict == ProbeVerdict::unknownHostKey || report.verdict == ProbeVerdict::hostKeyChanged) {
+        result.fingerprint = report.fingerprint;
+        result.keyType = report.keyType;
+        result.keyChanged = report.verdict == ProbeVerdict::hostKeyChanged;
+    }
+    return result;
 }

@@ -49,6 +49,12 @@
 #define IDC_FTP_TLS         1012
 #define IDC_FTP_ATOMIC      1013
 #define IDC_FTP_TLS_INSECURE 1014
+#define IDC_PROTOCOL        1015
+#define IDC_SSH_KEY         1016
+#define IDC_SSH_KEY_BROWSE  1017
+#define IDC_SSH_HOSTKEY     1018
+#define IDC_CONNECT_TEST    1019
+#define IDC_TEST_RESULT     1020
 
 #ifndef IDC_STATIC
 #define IDC_STATIC          (-1)

@@ -61,9 +61,11 @@ notice() { # title, origin, file...
 
 # The notices of one architecture's exe, for the libraries its link map names.
 write_notices() { # arch triple map out
-  local arch=$1 triple=$2 map=$3 out=$4 jpeg curl mingw_pkg gcc_pkg
+  local arch=$1 triple=$2 map=$3 out=$4 jpeg curl ssh2 mbedtls mingw_pkg gcc_pkg
   jpeg=$(source_dir libjpeg-turbo)
   curl=$(source_dir curl)
+  ssh2=$(source_dir libssh2)
+  mbedtls=$(source_dir mbedtls)
   mingw_pkg=mingw-w64-${triple%%-*}-dev
   mingw_pkg=${mingw_pkg//_/-}
   gcc_pkg=gcc-mingw-w64-${triple%%-*}-posix
@@ -81,8 +83,13 @@ EOT
     linked libjpeg && notice "libjpeg-turbo (the JPEG encoder)" \
       "Debian source package libjpeg-turbo $(source_version "$jpeg"). This software is based in part on the work of the Independent JPEG Group." \
       "$jpeg/LICENSE.md" "$jpeg/README.ijg"
-    linked libcurl && notice "libcurl (the FTP and FTPS client)" \
+    linked libcurl && notice "libcurl (the FTP, FTPS and SFTP client)" \
       "Debian source package curl $(source_version "$curl")" "$curl/COPYING"
+    linked libssh2 && notice "libssh2 (the SSH protocol of the SFTP upload)" \
+      "Debian source package libssh2 $(source_version "$ssh2")" "$ssh2/COPYING"
+    { linked libmbedcrypto || linked libmbedtls || linked libmbedx509; } &&
+      notice "Mbed TLS (the cryptography of the SFTP upload)" \
+        "Debian source package mbedtls $(source_version "$mbedtls"); offered under Apache-2.0 or GPL-2.0-or-later, used here under the Apache License 2.0" "$mbedtls/LICENSE"
     # A header-only library compiled into the program's own code: no archive in the map.
     if grep -q "stb_image_resize.h" "$top/image/stb_resize.c" 2>/dev/null; then
       sed -n '/^This software is available under 2 licenses/,/^\*\//p' /usr/include/stb/stb_image_resize.h |

@@ -36,6 +36,7 @@ packages=(
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
   ffmpeg
+  openssh-server openssh-client inotify-tools
 )
 
 missing_packages() {
@@ -116,13 +117,44 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   locale-gen >/dev/null
 fi
 
+# The SFTP tests' login on their own sshd (never the system's): a system user without a
+# shell or home, with a password known to the tests (tests/upload/upload_support.py).
+if ! id pelmix-sftp >/dev/null 2>&1; then
+  log "adding the user pelmix-sftp for the SFTP tests"
+  useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin pelmix-sftp
+  echo 'pelmix-sftp:pelmix-sftp-test' | chpasswd
+fi
+
 # Debian's own source packages, fetched through a source list of our own so that the
 # system's package sources stay as they were. The archive addresses are the ones the
 # system already uses.
 own_apt=$deps/apt
-fetch_source() { # name -> unpacked folder on stdout
+# Debian 13's sources (trixie) come from a list of their own, so that `apt-get source curl`
+# keeps giving the system's release.
+newer_apt=$deps/apt-trixie
+fetch_source() { # name [trixie] -> unpacked folder on stdout
   local name=$1 dir
   dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" 2>/dev/null | head -n 1)
+  if [ -z "$dir" ] && [ "${2:-}" = trixie ]; then
+    mkdir -p "$newer_apt/lists/partial" "$newer_apt/parts" "$deps/src"
+    if [ ! -f "$newer_apt/sources.list" ]; then
+      # The archive the system uses for its own release, for the next one.
+      local archive
+      archive=$(grep -rhoE 'https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null |
+                grep -v security | head -n 1 | tr -d ' ')
+      echo "deb-src ${archive:-http://deb.debian.org/debian} trixie main" > "$newer_apt/sources.list"
+    fi
+    local opts=(-o "Dir::Etc::SourceList=$newer_apt/sources.list" -o "Dir::Etc::SourceParts=$newer_apt/parts"
+                -o "Dir::State::Lists=$newer_apt/lists" -o "APT::Sandbox::User=root")
+    if [ ! -f "$newer_apt/.updated" ]; then
+      log "fetching Debian 13's source package index"
+      apt-get "${opts[@]}" update -qq >/dev/null
+      touch "$newer_apt/.updated"
+    fi
+    log "fetching Debian 13's source of $name"
+    (cd "$deps/src" && apt-get "${opts[@]}" source -qq "$name" >/dev/null)
+    dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+  fi
   if [ -z "$dir" ]; then
     mkdir -p "$own_apt/lists/partial" "$own_apt/parts" "$deps/src"
     if [ ! -f "$own_apt/sources.list" ]; then
@@ -181,15 +213,50 @@ build_windows_deps() { # processor (i686 or x86_64)
   fi
 }
 
+# SFTP for libcurl: libssh2 1.11 (Debian 13's source: rsa-sha2, ECDH/ECDSA and the strict
+# key exchange against Terrapin, none of which Debian 12's 1.10 has for our backends) on
+# mbedTLS 3.6 (Debian 13's source), both static, in <deps>/<processor>. Why mbedTLS: see
+# README, "The upload". Threading on, so that two sessions at once (an upload and the
+# connection dialog's test) share its random generator safely.
+build_windows_ssh2() { # processor (i686 or x86_64)
+  local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src stamp
+  stamp=$(declare -f build_windows_ssh2 | sha256sum | cut -c1-16)
+  [ -f "$prefix/lib/libssh2.a" ] && [ "$(cat "$deps/build-ssh2-$cpu/.stamp" 2>/dev/null)" = "$stamp" ] && return 0
+  src=$(fetch_source mbedtls trixie)
+  python3 "$src/scripts/config.py" -f "$src/include/mbedtls/mbedtls_config.h" set MBEDTLS_THREADING_C
+  python3 "$src/scripts/config.py" -f "$src/include/mbedtls/mbedtls_config.h" set MBEDTLS_THREADING_PTHREAD
+  log "building mbedTLS for $cpu (static) from $src"
+  rm -rf "$deps/build-mbedtls-$cpu"
+  cmake -S "$src" -B "$deps/build-mbedtls-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DENABLE_PROGRAMS=OFF -DENABLE_TESTING=OFF -DUSE_SHARED_MBEDTLS_LIBRARY=OFF \
+    -DUSE_STATIC_MBEDTLS_LIBRARY=ON -DMBEDTLS_FATAL_WARNINGS=OFF -DGEN_FILES=OFF \
+    -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
+  cmake --build "$deps/build-mbedtls-$cpu" >/dev/null
+  cmake --install "$deps/build-mbedtls-$cpu" >/dev/null
+  src=$(fetch_source libssh2 trixie)
+  log "building libssh2 for $cpu (static, mbedTLS) from $src"
+  rm -rf "$deps/build-ssh2-$cpu"
+  cmake -S "$src" -B "$deps/build-ssh2-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+    -DCRYPTO_BACKEND=mbedTLS -DMBEDTLS_INCLUDE_DIR="$prefix/include" \
+    -DMBEDCRYPTO_LIBRARY="$prefix/lib/libmbedcrypto.a" -DENABLE_ZLIB_COMPRESSION=OFF \
+    -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
+  cmake --build "$deps/build-ssh2-$cpu" >/dev/null
+  cmake --install "$deps/build-ssh2-$cpu" >/dev/null
+  echo "$stamp" > "$deps/build-ssh2-$cpu/.stamp"
+}
+
 # libcurl for the upload: static, FTP and FTPS, TLS through Windows' own Schannel (no
-# OpenSSL, zlib, libssh2 or LDAP to bundle). The other protocols are left out to keep the
+# OpenSSL, zlib or LDAP to bundle), and SFTP through libssh2 (above). The other protocols are left out to keep the
 # build short (CI makes it from scratch), all but HTTP: Debian's patches call a helper of
 # http.c from the FTP code, so without it the library does not link. Our own patches
 # (scripts/patches) make active-mode FTPS work and the certificate check trustworthy.
 build_windows_curl() { # processor (i686 or x86_64)
   local cpu=$1 toolchain=$top/cmake/mingw-$1.cmake prefix=$deps/$1 src off=() stamp
   # Rebuilt when our patches (or this recipe's options) change.
-  stamp=$( (cat "$top"/scripts/patches/curl-*.patch; declare -f build_windows_curl) | sha256sum | cut -c1-16)
+  stamp=$( (cat "$top"/scripts/patches/curl-*.patch; declare -f build_windows_curl build_windows_ssh2) | sha256sum | cut -c1-16)
   [ -f "$prefix/lib/libcurl.a" ] && [ "$(cat "$deps/build-curl-$cpu/.stamp" 2>/dev/null)" = "$stamp" ] && return 0
   src=$(fetch_source curl)
   local patch
@@ -202,12 +269,14 @@ build_windows_curl() { # processor (i686 or x86_64)
   for p in ALTSVC HSTS COOKIES DICT FILE GOPHER IMAP MQTT POP3 RTSP SMB SMTP TELNET TFTP LDAP LDAPS; do
     off+=("-DCURL_DISABLE_$p=ON")
   done
-  log "building libcurl for $cpu (static, FTP/FTPS, Schannel) from $src"
+  log "building libcurl for $cpu (static, FTP/FTPS on Schannel, SFTP on libssh2) from $src"
   rm -rf "$deps/build-curl-$cpu"
   cmake -S "$src" -B "$deps/build-curl-$cpu" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DPELMIX_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF \
-    -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=OFF -DCURL_USE_LIBSSH2=ON \
+    -DLIBSSH2_INCLUDE_DIR="$prefix/include" -DCMAKE_C_FLAGS=-DLIBSSH2_DISABLE_DEPRECATION \
+    -DLIBSSH2_LIBRARY="$prefix/lib/libssh2.a;$prefix/lib/libmbedcrypto.a" \
     -DCURL_USE_LIBSSH=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
     -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none -DENABLE_UNIX_SOCKETS=OFF "${off[@]}" \
     -DCMAKE_SYSTEM_PROCESSOR="$cpu" -Wno-dev >/dev/null
@@ -218,6 +287,8 @@ build_windows_curl() { # processor (i686 or x86_64)
 
 build_windows_deps x86_64
 build_windows_deps i686
+build_windows_ssh2 x86_64
+build_windows_ssh2 i686
 build_windows_curl x86_64
 build_windows_curl i686
 

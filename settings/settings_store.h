@@ -92,6 +92,14 @@ constexpr IntSetting timelapseFrames{"timelapse_frames", 1440};
 constexpr IntSetting timelapseUpload{"timelapse_upload", 0};
 constexpr StringSetting timelapseName{"timelapse_name", "timelapse.avi"};
 constexpr IntSetting tray{"tray", 0};                   // 1: minimising hides the window
+// SFTP: absent keys give the FTP upload. With protocol=sftp, ftp_port is the SSH port
+// (absent or out of range: 22); ssh_hostkey pins the server's key ("SHA256:..." as
+// `ssh-keygen -lf` prints it); ssh_key is a private key file used instead of the password.
+constexpr const char* kProtocolWords[] = {"ftp", "sftp"};
+constexpr WordSetting protocol{"protocol", kProtocolWords, 2};
+constexpr IntSetting sftpPort{"ftp_port", 22, 1, 65535};
+constexpr StringSetting sshHostKey{"ssh_hostkey", ""};
+constexpr StringSetting sshKey{"ssh_key", ""};
 }  // namespace Setting
 
 // Reads one setting with its own default (a copy: the store's buffer is reused).

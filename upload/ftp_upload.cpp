@@ -17,6 +17,7 @@
 
 #include <curl/curl.h>
 
+#include "sftp_transfer.h"
 #include "upload_handles.h"
 
 namespace {
@@ -393,6 +394,12 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
     if (!plan.refused.empty()) {
         std::snprintf(job.detail, sizeof(job.detail), "%s", plan.refused.c_str());
         return CURLE_BAD_FUNCTION_ARGUMENT;
+    }
+    if (plan.protocol == UploadProtocol::sftp) {
+        const SftpControl control{job.deadline, job.cleanUpDeadline, &job.stop, job.detail, job.stopAt};
+        ShownHostKey shown;
+        const CURLcode result = SendBySftp(plan, file, control, shown);
+        return file || result != CURLE_OK ? result : CURLE_READ_ERROR;  // logged in, but nothing to send
     }
     if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
         !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "sftp_core.h"
 #include "upload_core.h"
 
 // Everything the worker needs, copied on the window's thread: the worker touches no global.
@@ -18,6 +19,10 @@ struct UploadPlan {
     // Not empty: why this upload must not start (a setting it cannot follow). Nothing is
     // then sent, not even the user name, and the outcome says this.
     std::string refused;
+    // protocol=sftp: the pinned host key ("SHA256:..."), and the private key file that
+    // replaces the password (which then unlocks the key).
+    UploadProtocol protocol = UploadProtocol::ftp;
+    std::string sshHostKey, sshKey;
 };
 
 enum class UploadResult {

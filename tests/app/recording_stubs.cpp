@@ -11,6 +11,7 @@
 #include "connection_dialog.h"
 #include "settings_dialog.h"
 #include "settings_store.h"
+#include "upload_plan.h"
 
 Recorder g_recorder;
 
@@ -91,6 +92,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lP
 
 bool StoreSettings(const SettingsValues&) { g_recorder.calls.push_back("store settings"); return true; }
 bool StoreConnection(const ConnectionValues&) { g_recorder.calls.push_back("store connection"); return true; }
+ConnectionTestResult TestConnection(const ConnectionValues&) { return ConnectionTestResult(); }
 
 INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {

@@ -24,6 +24,8 @@ VERSION_INFO = [("\\", VERSION + ".0"), ("FileVersion", VERSION), ("ProductVersi
 # Where a library linked into the exe comes from -> (its heading in the notices, a line of its licence)
 LIBRARIES = [(r"/libjpeg\.a$", "libjpeg-turbo", "Independent JPEG Group"),
              (r"/libcurl\.a$", "libcurl", "Daniel Stenberg"),
+             (r"/libssh2\.a$", "libssh2", "Sara Golemon"),
+             (r"/libmbed(crypto|tls|x509)\.a$", "Mbed TLS", "Apache License"),
              (r"^/usr/[^/]*-w64-mingw32/lib/", "MinGW-w64 runtime and winpthreads", "mingw-w64 project"),
              (r"^/usr/lib/gcc/", "GCC runtime libraries", "GCC RUNTIME LIBRARY EXCEPTION"),
              (r"^[^/].*/libpelmix_\w+\.a$", None, None)]  # Pelmix's own, in the build tree

@@ -456,24 +456,33 @@ TEST_F(ConnectionDialog, ShowsTheKeysAsTheUploadWouldUseThem)
     }
 }
 
-TEST_F(ConnectionDialog, OkWritesItsFiveKeysAndNoOther)
+TEST_F(ConnectionDialog, OkWritesItsOwnKeysAndNoOther)
 {
     WriteFileBytes(kIni, "[SETTING]\r\nserver=ftp.example\r\ntimer=30\r\n");
     EXPECT_EQ(RunConnectionDialog({SetText(IDC_FTP_PORT, "2121"), Choose(IDC_FTP_MODE, 1), Choose(IDC_FTP_TLS, 1),
-                                   Click(IDC_FTP_ATOMIC), Click(IDOK)}),
+                                   Click(IDC_FTP_ATOMIC), Choose(IDC_PROTOCOL, 1), SetText(IDC_SSH_KEY, "C:\\k"),
+                                   SetText(IDC_SSH_HOSTKEY, "SHA256:abc"), Click(IDOK)}),
               IDOK);
     EXPECT_EQ(ReadFileBytes(kIni),
               "[SETTING]\r\nserver=ftp.example\r\ntimer=30\r\nftp_port=2121\r\nftp_mode=passive\r\n"
-              "ftp_atomic=1\r\nftp_tls=explicit\r\nftp_tls_insecure=0\r\n");
+              "ftp_atomic=1\r\nftp_tls=explicit\r\nftp_tls_insecure=0\r\nprotocol=sftp\r\n"
+              "ssh_key=C:\\k\r\nssh_hostkey=SHA256:abc\r\n");
     EXPECT_EQ(ReadSetting(Setting::ftpPort), 2121);
     EXPECT_EQ(ReadSetting(Setting::ftpMode).text, "passive");
 }
 
 TEST_F(ConnectionDialog, OkLeavesAWordItDoesNotKnowAsItIs)
 {
-    WriteFileBytes(kIni, "[SETTING]\r\nftp_tls=tls\r\n");
-    EXPECT_EQ(RunConnectionDialog({Click(IDOK)}), IDOK);
+    WriteFileBytes(kIni, "[SETTING]\r\nftp_tls=tls\r\nprotocol=scp\r\n");
+    LRESULT shown = 0;
+    EXPECT_EQ(RunConnectionDialog({[&shown](HWND dialog) {
+                                       shown = SendDlgItemMessageA(dialog, IDC_PROTOCOL, CB_GETCURSEL, 0, 0);
+                                   },
+                                   Click(IDOK)}),
+              IDOK);
+    EXPECT_EQ(shown, CB_ERR);
     EXPECT_EQ(ReadSetting(Setting::ftpTls).text, "tls");
+    EXPECT_EQ(ReadSetting(Setting::protocol).text, "scp");
 }
 
 TEST_F(ConnectionDialog, ABadPortIsExplainedAndNothingIsWritten)

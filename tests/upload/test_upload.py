@@ -12,15 +12,17 @@ import time
 import pytest
 
 from pelmix_e2e import WM_COMMAND, Probe, log_events, wait_until
-from upload_support import (APP_TITLE, AUTO, SAVE_JPG, UPLOAD, UPLOAD_TITLE, VK_SPACE, WM_KEYDOWN, WM_TIMER,
-                            FtpServer, FtpsServer, TrustedCa, countdown_title, free_address, free_port,
-                            make_bmp, make_certificates, pictures, read, screen_has_colour, server_settings)
+from upload_support import (APP_TITLE, AUTO, OPENSSH10, SAVE_JPG, SFTP_PASSWORD, SFTP_USER, UPLOAD, UPLOAD_TITLE,
+                            VK_SPACE, WM_KEYDOWN, WM_TIMER, FtpServer, FtpsServer, SshServer, TrustedCa,
+                            countdown_title, fingerprint, free_address, free_port, make_bmp, make_certificates,
+                            pictures, read, screen_has_colour, server_settings, ssh_keygen)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
 SILENT = free_address(43)   # accepts and never answers
 OTHER = free_address(47)    # a server of the test's own kind
 TLS_ADDRESS = free_address(48)  # vsftpd with TLS
+SSH_ADDRESS = free_address(49)  # OpenSSH's sshd
 MAGENTA = (255, 0, 255)
 CYAN = (0, 255, 255)
 TIMER = 30
@@ -280,6 +282,8 @@ FAILURES = {
     "empty_server": dict(save=True, settings=server_settings("")),
     "server_not_there": dict(save=True, settings=server_settings(NOBODY)),
     "silent_server": dict(save=True, settings=server_settings(SILENT)),
+    "silent_server_over_sftp": dict(save=True, settings=server_settings(SILENT, protocol="sftp", ftp_port=21,
+                                                                         ssh_hostkey="SHA256:x")),
     # Faults of a server of the test's own (OTHER), each with the temporary name in play.
     "hung_store": dict(save=True, other={"hang_on_store": True}, settings=server_settings(OTHER, ftp_atomic=1)),
     "dropped_mid_transfer": dict(save=True, other={"drop_after": 256}, settings=server_settings(OTHER, ftp_atomic=1)),
@@ -295,6 +299,8 @@ FAILURES = {
     # A word the upload does not know: nothing is sent, not even the user name.
     "unknown_tls_word": dict(save=True, settings=server_settings(ADDRESS, ftp_tls="tls"), logged=["ftp_tls=tls"]),
     "unknown_mode_word": dict(save=True, settings=server_settings(ADDRESS, ftp_mode="pasv"), logged=["ftp_mode=pasv"]),
+    "unknown_protocol_word": dict(save=True, settings=server_settings(ADDRESS, protocol="ftps"),
+                                  logged=["protocol=ftps"]),
 }
 OLD_PICTURE = b"old picture"
 
@@ -425,3 +431,97 @@ def test_backup_limits_keep_every_new_picture_log_deletions_and_never_follow_a_l
     assert len(backups) == keep and not set(backups) & set(old), backups
     assert all((app.folder_path / n).is_symlink() for n in old if old[n] == "link")
     assert outside.read_bytes() == b"not a backup"
+
+
+@pytest.fixture(scope="module")
+def client_keys(tmp_path_factory):
+    """The login keys: ECDSA in OpenSSH's own format, locked with a passphrase (its public
+    half beside it), and RSA in PEM form without one."""
+    folder = tmp_path_factory.mktemp("client_keys")
+    ssh_keygen("-t", "ecdsa", "-N", "unlock", "-f", str(folder / "ecdsa"))
+    ssh_keygen("-t", "rsa", "-m", "PEM", "-N", "", "-f", str(folder / "rsa"))
+    return folder
+
+
+# Each case: sshd's configuration beyond its defaults, its host keys, the login (password, or key file and
+# the pass that unlocks it), the pinned key (the server's of that kind, another, none), ftp_atomic, arrives.
+SFTP_CASES = {
+    "debian12_password_atomic": ({}, ("rsa", "ecdsa", "ed25519"), ("", SFTP_PASSWORD), "ecdsa", 1, True),
+    "openssh10_encrypted_ecdsa_key": (OPENSSH10, ("rsa", "ecdsa", "ed25519"), ("ecdsa", "unlock"), "ecdsa", 0, True),
+    "openssh10_rsa_host_rsa_key": (dict(OPENSSH10, HostKeyAlgorithms="rsa-sha2-512,rsa-sha2-256"), ("rsa",),
+                                   ("rsa", ""), "rsa", 1, True),
+    "atomic_without_posix_rename": (dict(OPENSSH10, sftp_flags="-P posix-rename"),
+                                    ("ecdsa",), ("", SFTP_PASSWORD), "ecdsa", 1, True),
+    "wrong_pinned_key": ({}, ("ecdsa",), ("", SFTP_PASSWORD), "other", 0, False),
+    "no_pinned_key": (OPENSSH10, ("ecdsa",), ("", SFTP_PASSWORD), "", 0, False),
+}
+
+
+@pytest.mark.parametrize("case", list(SFTP_CASES))
+def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch, client_keys, probe):
+    options, host_keys, (key, password), pin, atomic, arrives = SFTP_CASES[case]
+    port = free_port(SSH_ADDRESS)
+    authorized = [client_keys / key] if key else []
+    ssh = SshServer(SSH_ADDRESS, port, tmp_path / "ssh", options, host_keys, authorized)
+    try:
+        ssh.make_folder("photos")
+        shown = fingerprint(ssh.host_keys[host_keys[0] if pin == "other" else pin]) if pin else ""
+        pinned = fingerprint(client_keys / "rsa") if pin == "other" else shown
+        app = launch(server=SSH_ADDRESS, id=SFTP_USER, **{"pass": password}, dir="photos", local_dir=".",
+                     protocol="sftp", ftp_port=port, ssh_hostkey=pinned, ftp_atomic=atomic,
+                     ssh_key="Z:" + str(client_keys / key).replace("/", "\\") if key else "",
+                     dut_jpg="cam.jpg" if atomic else "")
+        names = []
+        for colour in (MAGENTA, CYAN):  # the second replaces the first where both have one name
+            make_bmp(app.folder_path / "frame.bmp", 160, 120, colour)
+            names.append(save_jpeg(app))
+            _, answered = upload_and_watch(app, probe)
+            assert answered
+            if arrives:
+                remote = "cam.jpg" if atomic else names[-1]
+                assert read(ssh.root_path / "photos" / remote) == read(app.folder_path / names[-1])
+        log = ssh.text()
+        if arrives:
+            expected = ["photos/cam.jpg"] if atomic else ["photos/" + n for n in names]
+            assert ssh.stored_files() == expected
+            assert "Accepted %s for %s" % ("publickey" if key else "password", SFTP_USER) in log
+            assert not any(line.startswith("アップロードに失敗") for line in log_events(app.folder_path))
+        else:
+            assert ssh.stored_files() == []
+            assert "userauth-request" not in log and "Accepted" not in log and "Failed" not in log
+            assert "Connection from" in log  # it did reach the server
+            failures = [line for line in log_events(app.folder_path) if line.startswith("アップロードに失敗")]
+            assert len(failures) == 2 and all(fingerprint(ssh.host_keys[host_keys[0]]) in f for f in failures)
+        if atomic:
+            # The name only ever came into being by a rename of the temporary file, never
+            # written to (OpenSSH's plain rename is a link and an unlink: CREATE, no MODIFY).
+            touched = [event for event, path in ssh.changes() if path == "photos/cam.jpg"]
+            if "sftp_flags" in options:
+                assert touched == ["CREATE", "DELETE", "CREATE"]
+            else:
+                assert touched == ["MOVED_TO", "MOVED_TO"]
+        assert app.title() == APP_TITLE
+    finally:
+        ssh.stop()
+
+
+def test_the_connection_test_shows_the_host_key_and_stores_it_when_trusted(tmp_path, launch, probe):
+    port = free_port(SSH_ADDRESS)
+    ssh = SshServer(SSH_ADDRESS, port, tmp_path / "ssh", host_keys=("ecdsa",))
+    try:
+        app = launch(server=SSH_ADDRESS, id=SFTP_USER, **{"pass": SFTP_PASSWORD}, protocol="sftp", ftp_port=port)
+        app.post(WM_COMMAND, 32792)  # ファイル → FTP接続設定
+        dialog = app.wait_dialog()
+        shown = fingerprint(ssh.host_keys["ecdsa"])
+        # Yes to the unknown key (the question box is the dialog's); then the pinned key lets the login through.
+        for expected in ("ホスト鍵を登録しました。もう一度接続テストができます。", "接続とログインに成功しました。"):
+            probe.ask("post", dialog, WM_COMMAND, 1019, 0)
+            if "登録" in expected:
+                box = wait_until(lambda: [i.split(" ")[0] for i in probe.ask("owned", dialog).split(";") if i], timeout=20)
+                probe.ask("post", box[0], WM_COMMAND, 6, 0)  # IDYES
+            assert wait_until(lambda: probe.ask("dlgtext", dialog, 1020) == expected, timeout=20)
+        assert probe.ask("dlgtext", dialog, 1018) == shown
+        assert "ssh_hostkey=" + shown in (app.folder_path / "Pelmix.ini").read_text(encoding="cp932")
+        assert ssh.text().count("Accepted password") == 1 and ssh.stored_files() == []
+    finally:
+        ssh.stop()

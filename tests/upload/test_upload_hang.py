@@ -55,7 +55,6 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
         assert second != first, "the second picture did not replace the first"
         assert read(server.root_path / "pc99999.jpg") == second
         # This instance's copies are gone; the other instance's copy is untouched.
-        # (The .jpg files there are the smaller copies of upload_width, another test's.)
         assert [p.name for p in copies_folder().glob("*.tmp")] == ["pmxdead.tmp"]
         assert foreign.read_bytes() == b"another instance's picture"
     finally:
@@ -65,6 +64,7 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
 
 def test_while_an_upload_hangs_the_window_refuses_saves_and_closing_leaves_no_copy(tmp_path, start_pelmix):
     hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True)
+    # The copies sent (*.tmp); a save's smaller copy for upload_width (*.jpg) stays by design.
     own_copies = lambda: [p.name for p in copies_folder().glob("*.tmp") if p.name != "pmxdead.tmp"]  # noqa: E731
     try:
         (tmp_path / "app").mkdir()

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "picture_path.h"
+#include "sftp_core.h"
 #include "upload_core.h"
 
 // The picture's path as the save, the backup limits and the upload all read it.
@@ -88,4 +89,24 @@ TEST(SizeReply, ReadsTheBytesOfA213AndNothingElse)
     };
     for (const auto& row : rows)
         EXPECT_EQ(SizeReply(row.line, strlen(row.line)), row.size) << row.line;
+}
+
+TEST(Sftp, Paths)
+{
+    EXPECT_EQ(SftpRemotePath("www/cam/", "cam.jpg"), "~/www/cam/cam.jpg");
+    EXPECT_EQ(SftpRemotePath("/", "cam.jpg"), "/cam.jpg");
+    EXPECT_EQ(SftpUrl("::1", 22, "~/a b/c.jpg"), "sftp://[::1]:22/~/a%20b/c.jpg");
+    EXPECT_EQ(QuotedSftpPath("~/a \"b\"\\c"), "\"a \\\"b\\\"\\\\c\"");
+}
+
+TEST(Sftp, HostKeyPinAndType)
+{
+    const std::string shown = "SHA256:nT9zV3Oy4KE4Kp4qd3f6b1GEqrtn7tLSS8/jo+N7P3U";
+    EXPECT_TRUE(SameHostKey(shown, shown));
+    EXPECT_TRUE(SameHostKey(" " + shown + "= ", shown));
+    EXPECT_FALSE(SameHostKey("SHA256:nt9zV3Oy4KE4Kp4qd3f6b1GEqrtn7tLSS8/jo+N7P3U", shown));
+    EXPECT_FALSE(SameHostKey("SHA256:", "SHA256:"));
+    const unsigned char blob[] = {0, 0, 0, 11, 's', 's', 'h', '-', 'e', 'd', '2', '5', '5', '1', '9', 0, 0};
+    EXPECT_EQ(HostKeyType(blob, sizeof(blob)), "ssh-ed25519");
+    EXPECT_EQ(HostKeyType(blob, 14), "");
 }

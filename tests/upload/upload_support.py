@@ -6,7 +6,9 @@ import pathlib
 import random
 import socket
 import struct
+import shutil
 import subprocess
+import tempfile
 import time
 
 from pelmix_e2e import write_bmp
@@ -311,3 +313,106 @@ def free_port(address):
         return probe.getsockname()[1]
     finally:
         probe.close()
+
+
+SFTP_USER = "pelmix-sftp"          # made by scripts/setup.sh, for these tests only
+SFTP_PASSWORD = "pelmix-sftp-test"
+# The algorithms a current OpenSSH server offers: no finite-field DH, no SHA-1 ssh-rsa.
+OPENSSH10 = {"KexAlgorithms": "curve25519-sha256,ecdh-sha2-nistp256,ecdh-sha2-nistp384",
+             "HostKeyAlgorithms": "ssh-ed25519,ecdsa-sha2-nistp256,rsa-sha2-512,rsa-sha2-256"}
+
+
+def ssh_keygen(*args):
+    return subprocess.run(["ssh-keygen", "-q", *args], check=True, capture_output=True, text=True,
+                          timeout=60).stdout
+
+
+def fingerprint(key_file):
+    """'SHA256:...' of a key file, as `ssh-keygen -lf` prints it."""
+    return ssh_keygen("-lf", str(key_file)).split()[1]
+
+
+class SshServer:
+    """OpenSSH's sshd in the foreground on a loopback address and port, with host keys,
+    authorized_keys and a configuration of its own (never the system's): only SFTP, for
+    SFTP_USER by password or key, its login folder `root_path`. `options` are more
+    sshd_config lines ("sftp_flags": more flags of internal-sftp). Its log (LogLevel DEBUG1) tells every authentication request;
+    inotifywait tells what the sftp-server did to the files."""
+
+    def __init__(self, address, port, folder, options=None, host_keys=("rsa", "ecdsa", "ed25519"),
+                 authorized=()):
+        folder = pathlib.Path(folder)
+        folder.mkdir(parents=True, exist_ok=True)
+        # The login user must reach its folder, so it lives outside the tests' private tree.
+        self.root_path = pathlib.Path(tempfile.mkdtemp(prefix="pelmix-sftp-"))
+        os.chmod(str(self.root_path), 0o755)
+        shutil.chown(str(self.root_path), SFTP_USER, SFTP_USER)
+        self.host_keys = {}
+        for kind in host_keys:
+            self.host_keys[kind] = folder / ("host_" + kind)
+            ssh_keygen("-t", kind, "-N", "", "-f", str(self.host_keys[kind]))
+        # sshd reads authorized_keys as the login user: it too lives outside the private tree.
+        self.keys_path = pathlib.Path(tempfile.mkdtemp(prefix="pelmix-sshd-"))
+        os.chmod(str(self.keys_path), 0o755)
+        authorized_keys = self.keys_path / "authorized_keys"
+        authorized_keys.write_text("".join(pathlib.Path(str(k) + ".pub").read_text() for k in authorized))
+        options = dict(options or {})
+        sftp = "internal-sftp %s -d %s" % (options.pop("sftp_flags", ""), self.root_path)
+        settings = {"ListenAddress": "%s:%d" % (address, port), "PidFile": "none", "UsePAM": "no",
+                    "StrictModes": "no", "AuthorizedKeysFile": str(authorized_keys),
+                    "PasswordAuthentication": "yes", "KbdInteractiveAuthentication": "no",
+                    "AllowUsers": SFTP_USER, "LogLevel": "DEBUG1", "Subsystem": "sftp " + sftp,
+                    "ForceCommand": sftp, "LoginGraceTime": "30"}
+        settings.update(options)
+        config = folder / "sshd_config"
+        config.write_text("".join("HostKey %s\n" % k for k in self.host_keys.values()) +
+                          "".join("%s %s\n" % item for item in settings.items()))
+        os.makedirs("/run/sshd", mode=0o755, exist_ok=True)  # sshd's privilege separation
+        self.log = folder / "sshd.log"
+        self.proc = subprocess.Popen(["/usr/sbin/sshd", "-D", "-f", str(config), "-E", str(self.log)],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.changes_log = folder / "changes.log"
+        self.watcher = subprocess.Popen(["inotifywait", "-m", "-r", "--format", "%e %w%f", "-o",
+                                         str(self.changes_log), "-e", "create,delete,modify,moved_from,moved_to",
+                                         str(self.root_path)], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.watcher.stderr.readline()  # "Watches established."
+        for _ in range(100):
+            try:
+                socket.create_connection((address, port), timeout=1).close()
+                return
+            except OSError:
+                if self.proc.poll() is not None:
+                    raise RuntimeError("sshd did not start: " + self.text())
+                time.sleep(0.1)
+        self.stop()
+        raise RuntimeError("sshd does not listen")
+
+    def make_folder(self, name):  # in the login folder, owned by the login user
+        (self.root_path / name).mkdir()
+        shutil.chown(str(self.root_path / name), SFTP_USER, SFTP_USER)
+
+    def text(self):
+        return self.log.read_text(errors="replace") if self.log.exists() else ""
+
+    def stored_files(self):
+        return sorted(str(p.relative_to(self.root_path)) for p in self.root_path.rglob("*") if p.is_file())
+
+    def changes(self):
+        """(event, path relative to the root) for every change of the files, in order."""
+        time.sleep(0.3)  # inotifywait writes as the events come
+        lines = self.changes_log.read_text().splitlines() if self.changes_log.exists() else []
+        root = str(self.root_path) + "/"
+        return [(event, path[len(root):]) for event, _, path in (line.partition(" ") for line in lines)]
+
+    def stop(self):
+        for proc in (self.watcher, self.proc):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self.watcher.stderr.close()
+        shutil.rmtree(str(self.root_path), ignore_errors=True)
+        shutil.rmtree(str(self.keys_path), ignore_errors=True)
