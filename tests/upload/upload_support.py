@@ -80,7 +80,8 @@ def end_process(proc):
         except subprocess.TimeoutExpired:
             proc.kill()
             proc.wait()
-    proc.stdout.close()
+    if proc.stdout:
+        proc.stdout.close()
 
 
 class FtpServer:
@@ -406,13 +407,7 @@ class SshServer:
 
     def stop(self):
         for proc in (self.watcher, self.proc):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            end_process(proc)
         self.watcher.stderr.close()
         shutil.rmtree(str(self.root_path), ignore_errors=True)
         shutil.rmtree(str(self.keys_path), ignore_errors=True)
