@@ -22,10 +22,8 @@
 
 namespace {
 
-constexpr long kConnectTimeoutMs = 10000;  // TCP, TLS handshake and login
 constexpr long kReplyTimeoutS = 10;        // each reply of the server
 constexpr long kAcceptTimeoutMs = 10000;   // the server connecting back in active mode
-constexpr long kStallSeconds = 10;         // under one byte a second for this long
 constexpr ULONGLONG kUploadBudgetMs = 20000;   // every attempt to send the picture together
 constexpr ULONGLONG kCleanUpBudgetMs = 28000;  // and removing a temporary file after them
 constexpr ULONGLONG kLeastAttemptMs = 1000;    // less than this left: no further attempt
@@ -175,14 +173,9 @@ void SetCommonOptions(CURL* curl, TransferJob& job)
     curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
     // PORT, which every FTP server knows, rather than EPRT first.
     curl_easy_setopt(curl, CURLOPT_FTP_USE_EPRT, 0L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    SetTransferLimits(curl, CheckStop, &job);
     curl_easy_setopt(curl, CURLOPT_FTP_RESPONSE_TIMEOUT, kReplyTimeoutS);
     curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, kAcceptTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckStop);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &job);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, NoteReply);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &job);
     curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr long kConnectTimeoutMs = 10000;  // TCP, key exchange, host key and login
-constexpr long kStallSeconds = 10;         // under one byte a second for this long
 constexpr ULONGLONG kLeastAttemptMs = 1000;
 
 struct Session {
@@ -107,12 +105,7 @@ void SetOptions(CURL* curl, Session& session)
     }
     curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, CheckHostKey);
     curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYDATA, &session);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckStop);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &session);
+    SetTransferLimits(curl, CheckStop, &session);
 }
 
 // One session (or a reuse of the one before): login, the commands before, the upload of

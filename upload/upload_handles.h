@@ -8,6 +8,18 @@
 
 #include "win_handles.h"
 
+// The limits every upload keeps, whatever its protocol: 10 s to connect and log in, under
+// one byte a second for 10 s ends it, and `stop` is asked while it runs.
+inline void SetTransferLimits(CURL* curl, curl_xferinfo_callback stop, void* data)
+{
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 10000L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 10L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, stop);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, data);
+}
+
 // The transfer and the multi handle that drives it. The multi handle keeps the connection
 // between the steps of one upload, so that they run on one login; it goes last.
 class CurlTransfer {
