@@ -132,54 +132,52 @@ own_apt=$deps/apt
 # Debian 13's sources (trixie) come from a list of their own, so that `apt-get source curl`
 # keeps giving the system's release.
 newer_apt=$deps/apt-trixie
+# The system's own package sources as source lists, in the list folder.
+write_own_sources() { # list folder
+  : > "$1/sources.list"
+  if [ -f /etc/apt/sources.list ]; then
+    sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' /etc/apt/sources.list >> "$1/sources.list"
+  fi
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    sed 's/^Types:.*/Types: deb-src/' "$f" > "$1/parts/$(basename "$f")"
+  done
+  for f in /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] || continue
+    sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f" >> "$1/sources.list"
+  done
+}
+# Debian 13's sources from the archive the system uses for its own release.
+write_trixie_sources() { # list folder
+  local archive
+  archive=$(grep -rhoE 'https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null |
+            grep -v security | head -n 1 | tr -d ' ')
+  echo "deb-src ${archive:-http://deb.debian.org/debian} trixie main" > "$1/sources.list"
+}
+# `apt-get source` through a list folder of our own: its index is fetched once.
+apt_source() { # list folder, writer of its sources, what to call the index, package
+  local lists=$1 writer=$2 what=$3 name=$4
+  mkdir -p "$lists/lists/partial" "$lists/parts" "$deps/src"
+  [ -f "$lists/sources.list" ] || "$writer" "$lists"
+  local opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists/parts"
+              -o "Dir::State::Lists=$lists/lists" -o "APT::Sandbox::User=root")
+  if [ ! -f "$lists/.updated" ]; then
+    log "fetching $what source package index"
+    apt-get "${opts[@]}" update -qq >/dev/null
+    touch "$lists/.updated"
+  fi
+  log "fetching $what source of $name"
+  (cd "$deps/src" && apt-get "${opts[@]}" source -qq "$name" >/dev/null)
+}
 fetch_source() { # name [trixie] -> unpacked folder on stdout
   local name=$1 dir
   dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" 2>/dev/null | head -n 1)
   if [ -z "$dir" ] && [ "${2:-}" = trixie ]; then
-    mkdir -p "$newer_apt/lists/partial" "$newer_apt/parts" "$deps/src"
-    if [ ! -f "$newer_apt/sources.list" ]; then
-      # The archive the system uses for its own release, for the next one.
-      local archive
-      archive=$(grep -rhoE 'https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null |
-                grep -v security | head -n 1 | tr -d ' ')
-      echo "deb-src ${archive:-http://deb.debian.org/debian} trixie main" > "$newer_apt/sources.list"
-    fi
-    local opts=(-o "Dir::Etc::SourceList=$newer_apt/sources.list" -o "Dir::Etc::SourceParts=$newer_apt/parts"
-                -o "Dir::State::Lists=$newer_apt/lists" -o "APT::Sandbox::User=root")
-    if [ ! -f "$newer_apt/.updated" ]; then
-      log "fetching Debian 13's source package index"
-      apt-get "${opts[@]}" update -qq >/dev/null
-      touch "$newer_apt/.updated"
-    fi
-    log "fetching Debian 13's source of $name"
-    (cd "$deps/src" && apt-get "${opts[@]}" source -qq "$name" >/dev/null)
+    apt_source "$newer_apt" write_trixie_sources "Debian 13's" "$name"
     dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
   fi
   if [ -z "$dir" ]; then
-    mkdir -p "$own_apt/lists/partial" "$own_apt/parts" "$deps/src"
-    if [ ! -f "$own_apt/sources.list" ]; then
-      : > "$own_apt/sources.list"
-      if [ -f /etc/apt/sources.list ]; then
-        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' /etc/apt/sources.list >> "$own_apt/sources.list"
-      fi
-      for f in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$f" ] || continue
-        sed 's/^Types:.*/Types: deb-src/' "$f" > "$own_apt/parts/$(basename "$f")"
-      done
-      for f in /etc/apt/sources.list.d/*.list; do
-        [ -f "$f" ] || continue
-        sed -n 's/^[[:space:]]*deb[[:space:]]\+/deb-src /p' "$f" >> "$own_apt/sources.list"
-      done
-    fi
-    local opts=(-o "Dir::Etc::SourceList=$own_apt/sources.list" -o "Dir::Etc::SourceParts=$own_apt/parts"
-                -o "Dir::State::Lists=$own_apt/lists" -o "APT::Sandbox::User=root")
-    if [ ! -f "$own_apt/.updated" ]; then
-      log "fetching the source package index"
-      apt-get "${opts[@]}" update -qq >/dev/null
-      touch "$own_apt/.updated"
-    fi
-    log "fetching Debian's source of $name"
-    (cd "$deps/src" && apt-get "${opts[@]}" source -qq "$name" >/dev/null)
+    apt_source "$own_apt" write_own_sources "Debian's" "$name"
     dir=$(find "$deps/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
   fi
   echo "$dir"
