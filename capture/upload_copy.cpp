@@ -13,24 +13,10 @@
 #include "jpeg_export.h"
 #include "settings_store.h"
 #include "upload_core.h"
+#include "upload_folder.h"
 #include "win_handles.h"
 
 namespace {
-
-// In the upload's own folder under the temporary one, never beside the pictures; empty
-// when there is none.
-std::string UploadCopyPath()
-{
-    char temp[MAX_PATH];
-    char current[MAX_PATH];
-    const DWORD tempLength = GetTempPathA(sizeof(temp), temp);
-    const DWORD currentLength = GetCurrentDirectoryA(sizeof(current), current);
-    if (tempLength == 0 || tempLength >= sizeof(temp) || currentLength == 0 || currentLength >= sizeof(current))
-        return "";
-    const std::string folder = std::string(temp) + "Pelmix upload";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder + "\\" + UploadScaledCopyName(current);
-}
 
 // What a copy works with, kept from save to save as the save keeps its canvas: fresh
 // pages cost more under Wine than the copy into them.
@@ -113,7 +99,7 @@ DWORD WINAPI UploadCopy::Make(void* self)
     }
     // The export reads the section's memory directly: GDI must have finished drawing.
     GdiFlush();
-    const std::string path = UploadCopyPath();
+    const std::string path = UploadFolderFile(UploadScaledCopyName);
     if (!path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, copy.quality_))
         copy.path_ = path;
     return 0;

@@ -18,6 +18,7 @@
 #include <curl/curl.h>
 
 #include "sftp_transfer.h"
+#include "upload_folder.h"
 #include "upload_handles.h"
 
 namespace {
@@ -394,8 +395,7 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
         const CURLcode result = SendBySftp(plan, file, control, shown);
         return file || result != CURLE_OK ? result : CURLE_READ_ERROR;  // logged in, but nothing to send
     }
-    if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
-        !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))
+    if (!PlanIsSendable(plan))
         return CURLE_URL_MALFORMAT;
     CurlTransfer curl;
     if (!curl)
@@ -431,32 +431,6 @@ CURLcode Transfer(TransferJob& job, HANDLE file)
         return RemoveTemporary(curl, job, result);
     }
     return FinishAtomic(curl, job);
-}
-
-// The copies' own folder under the temporary one; empty when there is none.
-std::string CopyFolder()
-{
-    char temp[MAX_PATH];
-    const DWORD length = GetTempPathA(sizeof(temp), temp);
-    if (length == 0 || length >= sizeof(temp))
-        return "";
-    std::string folder = std::string(temp) + "Pelmix upload";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
-// Where the copy of the picture goes, so that what is sent cannot change under the
-// transfer. Its name belongs to this program's folder: a copy left by an earlier run here
-// is replaced, and another instance's copy is never touched. Empty when there is no place
-// for one, and then the picture itself is sent.
-std::string PrivateCopyPath()
-{
-    const std::string folder = CopyFolder();
-    char current[MAX_PATH];
-    const DWORD length = GetCurrentDirectoryA(sizeof(current), current);
-    if (folder.empty() || length == 0 || length >= sizeof(current))
-        return "";
-    return folder + "\\" + UploadCopyName(current);
 }
 
 // The copy, opened so that it deletes itself when its last handle goes, also when the
@@ -510,6 +484,12 @@ void ForgetUpload()
 
 }  // namespace
 
+bool PlanIsSendable(const UploadPlan& plan)
+{
+    return UsableServerName(plan.server) && UsableFtpArgument(plan.dir) && UsableFtpArgument(plan.remoteName) &&
+           UsableFtpArgument(plan.user) && UsableFtpArgument(plan.password);
+}
+
 bool StartUpload(const UploadPlan& plan, HWND window, UINT endMessage)
 {
     static const bool curlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -519,7 +499,9 @@ bool StartUpload(const UploadPlan& plan, HWND window, UINT endMessage)
     g_job->plan = plan;
     g_job->window = window;
     g_job->endMessage = endMessage;
-    g_job->copyPath = PrivateCopyPath();
+    // Its name belongs to this program's folder: a copy left by an earlier run here is
+    // replaced, another instance's is never touched. Without one the picture itself is sent.
+    g_job->copyPath = UploadFolderFile(UploadCopyName);
     g_worker = CreateThread(nullptr, 0, TransferThread, g_job, 0, nullptr);
     if (!g_worker) {
         delete g_job;

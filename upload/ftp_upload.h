@@ -25,6 +25,10 @@ struct UploadPlan {
     std::string sshHostKey, sshKey;
 };
 
+// Whether every text of the plan can go into a command to the server as it is: a line
+// break in one would let a setting add commands of its own.
+bool PlanIsSendable(const UploadPlan& plan);
+
 enum class UploadResult {
     NotStarted,  // libcurl could not be made ready: nothing was tried
     Sent,

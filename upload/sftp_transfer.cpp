@@ -179,8 +179,7 @@ CURLcode FinishAtomic(CURL* curl, Session& session, CURLcode result, const std::
 
 CURLcode SendBySftp(const UploadPlan& plan, HANDLE file, const SftpControl& control, ShownHostKey& shown)
 {
-    if (!UsableServerName(plan.server) || !UsableFtpArgument(plan.dir) || !UsableFtpArgument(plan.remoteName) ||
-        !UsableFtpArgument(plan.user) || !UsableFtpArgument(plan.password))
+    if (!PlanIsSendable(plan))
         return CURLE_URL_MALFORMAT;
     CurlTransfer curl;
     if (!curl)
