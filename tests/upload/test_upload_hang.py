@@ -2,6 +2,7 @@
 upload gives up after its limit with nothing left running, and neither the next save of
 the same picture file nor the next upload, to a working server on 127.45.x.y, is held up.
 Meanwhile the window answers; closing it ends the upload and leaves no copy behind."""
+import contextlib
 import glob
 import os
 import pathlib
@@ -27,10 +28,10 @@ def copies_folder():
     return pathlib.Path(found[0])
 
 
-def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_upload(
-        tmp_path, start_pelmix, server):
-    hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True,
-                        lifetime=300)
+@contextlib.contextmanager
+def upload_hanging(tmp_path, start_pelmix, **server):
+    """Pelmix in the automatic mode, its first upload stuck in a STOR that never ends."""
+    hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True, **server)
     try:
         (tmp_path / "app").mkdir()
         make_bmp(tmp_path / "app" / "frame.bmp", 160, 120, MAGENTA)
@@ -38,6 +39,14 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
         # Without backup numbering each automatic picture replaces pc99999.jpg.
         app.command(AUTO)
         assert wait_until(lambda: "STOR pc99999.jpg" in hanging.commands(), timeout=30)
+        yield app, hanging
+    finally:
+        hanging.stop()
+
+
+def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_upload(
+        tmp_path, start_pelmix, server):
+    with upload_hanging(tmp_path, start_pelmix, lifetime=300) as (app, hanging):
         assert wait_until(lambda: countdown_seconds(app.title()) is not None, timeout=GIVE_UP_LIMIT)
         app.command(AUTO)
         first = read(app.folder_path / "pc99999.jpg")
@@ -57,21 +66,12 @@ def test_a_transfer_that_never_ends_holds_up_neither_the_next_save_nor_the_next_
         # This instance's copies are gone; the other instance's copy is untouched.
         assert [p.name for p in copies_folder().glob("*.tmp")] == ["pmxdead.tmp"]
         assert foreign.read_bytes() == b"another instance's picture"
-    finally:
-        hanging.stop()
-
 
 
 def test_while_an_upload_hangs_the_window_refuses_saves_and_closing_leaves_no_copy(tmp_path, start_pelmix):
-    hanging = FtpServer(HANGING, tmp_path / "hanging", tmp_path / "hanging.log", hang_on_store=True)
     # The copies sent (*.tmp); a save's smaller copy for upload_width (*.jpg) stays by design.
     own_copies = lambda: [p.name for p in copies_folder().glob("*.tmp") if p.name != "pmxdead.tmp"]  # noqa: E731
-    try:
-        (tmp_path / "app").mkdir()
-        make_bmp(tmp_path / "app" / "frame.bmp", 160, 120, MAGENTA)
-        app = start_pelmix("file:frame.bmp", **server_settings(HANGING, **LONG_PERIOD))
-        app.command(AUTO)
-        assert wait_until(lambda: "STOR pc99999.jpg" in hanging.commands(), timeout=30)
+    with upload_hanging(tmp_path, start_pelmix) as (app, hanging):
         assert own_copies(), "no copy is being sent"
         # A frozen window would answer these only when the upload gives up, 10 s on.
         started = time.monotonic()
@@ -83,5 +83,3 @@ def test_while_an_upload_hangs_the_window_refuses_saves_and_closing_leaves_no_co
         app.post(WM_CLOSE)
         assert app.wait_exit(timeout=10) == 0
         assert own_copies() == [] and hanging.commands().count("STOR pc99999.jpg") == 1
-    finally:
-        hanging.stop()
