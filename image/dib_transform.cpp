@@ -6,7 +6,7 @@
 
 #include "dib_layout.h"
 #include "dib_rows.h"
-#include "stb_image_resize.h"
+#include "stb_image_resize2.h"
 
 namespace {
 
@@ -143,9 +143,9 @@ bool ScaleToRgb24(const uint8_t* header, const uint8_t* pixelRows, int32_t scale
             rows.Convert(y, rgb.data() + size_t(y) * size_t(inStride));
         in = rgb.data();
     }
-    if (!stbir_resize_uint8_generic(in, h.width, h.height, inStride, out, scaledWidth, scaledHeight, outStride, 3,
-                                    STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_FILTER_BOX,
-                                    STBIR_COLORSPACE_SRGB, nullptr))
+    // The box filter averages in linear light: an sRGB picture keeps its brightness.
+    if (!stbir_resize(in, h.width, h.height, inStride, out, scaledWidth, scaledHeight, outStride, STBIR_RGB,
+                      STBIR_TYPE_UINT8_SRGB, STBIR_EDGE_CLAMP, STBIR_FILTER_BOX))
         return false;
     if (h.bitCount != 24) {
         for (int32_t y = 0; y < scaledHeight; ++y) {

@@ -1,3 +1,3 @@
-/* stb_image_resize (Debian's libstb-dev) compiled once, for the upload copy's scaling. */
+/* stb_image_resize2 (Debian's libstb source) compiled once, for the upload copy's scaling. */
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
-#include "stb_image_resize.h"
+#include "stb_image_resize2.h"

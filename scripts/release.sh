@@ -61,11 +61,12 @@ notice() { # title, origin, file...
 
 # The notices of one architecture's exe, for the libraries its link map names.
 write_notices() { # arch triple map out
-  local arch=$1 triple=$2 map=$3 out=$4 jpeg curl ssh2 mbedtls mingw_pkg gcc_pkg
+  local arch=$1 triple=$2 map=$3 out=$4 jpeg curl ssh2 mbedtls stb mingw_pkg gcc_pkg
   jpeg=$(source_dir libjpeg-turbo)
   curl=$(source_dir curl)
   ssh2=$(source_dir libssh2)
   mbedtls=$(source_dir mbedtls)
+  stb=$(source_dir libstb)
   mingw_pkg=mingw-w64-${triple%%-*}-dev
   mingw_pkg=${mingw_pkg//_/-}
   gcc_pkg=gcc-mingw-w64-${triple%%-*}-posix
@@ -91,11 +92,11 @@ EOT
       notice "Mbed TLS (the cryptography of the SFTP upload)" \
         "Debian source package mbedtls $(source_version "$mbedtls"); offered under Apache-2.0 or GPL-2.0-or-later, used here under the Apache License 2.0" "$mbedtls/LICENSE"
     # A header-only library compiled into the program's own code: no archive in the map.
-    if grep -q "stb_image_resize.h" "$top/image/stb_resize.c" 2>/dev/null; then
-      sed -n '/^This software is available under 2 licenses/,/^\*\//p' /usr/include/stb/stb_image_resize.h |
+    if grep -q "stb_image_resize2.h" "$top/image/stb_resize.c" 2>/dev/null; then
+      sed -n '/^This software is available under 2 licenses/,/^\*\//p' "$stb/stb_image_resize2.h" |
         sed '$d' > "$tree/stb-licence.txt"
-      notice "stb_image_resize (the scaler of the upload's smaller copy)" \
-        "Debian package libstb-dev $(package_version libstb-dev): the licence at the end of stb_image_resize.h" \
+      notice "stb_image_resize2 (the scaler of the upload's smaller copy)" \
+        "Debian source package libstb $(source_version "$stb"): the licence at the end of stb_image_resize2.h" \
         "$tree/stb-licence.txt"
     fi
     notice "MinGW-w64 runtime and winpthreads" \

@@ -18,7 +18,6 @@ log() { printf '[setup] %s\n' "$*" >&2; }
 # gcc-multilib: the tests' fake camera for 32-bit Wine is built with the host's gcc -m32.
 # openbox: the window manager on the virtual display (title bars, and dialogs that close
 # without Wine waiting for someone to withdraw them).
-# libstb-dev: stb_image_resize.h, the upload copy's scaler (header only, compiled into the program).
 # ffmpeg: the tests and the benchmark check the daily timelapse video with ffprobe and ffmpeg.
 packages=(
   cmake ninja-build make pkg-config dpkg-dev patch
@@ -32,7 +31,6 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho locales
   googletest libgtest-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libstb-dev
   python3 python3-pyftpdlib python3-pytest
   vsftpd openssl
   ffmpeg
@@ -289,5 +287,9 @@ build_windows_ssh2 x86_64
 build_windows_ssh2 i686
 build_windows_curl x86_64
 build_windows_curl i686
+# The upload copy's scaler, stb_image_resize2.h (header only, compiled into the program; SIMD
+# and sRGB-correct), from Debian 13's libstb: Debian 12's has only the older scalar one.
+# Every tree takes it from <deps>/src.
+fetch_source libstb trixie >/dev/null
 
 log "ready"
