@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "camera_reopen.h"
 #include "capture_core.h"
 #include "turned_frame.h"
 #include "video_source.h"
@@ -19,6 +20,8 @@ const char kClassName[] = "PelmixCapture";
 const UINT_PTR kPreviewTimer = 1;
 const UINT_PTR kCameraTimer = 2;
 const UINT kCameraCheckMs = 500;
+// Posted by the reopening thread when an attempt has ended (lParam: the attempt).
+const UINT kReopenedMessage = WM_USER + 202;
 const char kNoCameraText[] = "カメラが接続されていません。接続を待っています…";
 
 struct CaptureState {
@@ -41,6 +44,8 @@ struct CaptureState {
     bool inDialog = false;       // a driver dialog runs its own loop inside the source
     uint32_t reconnectAttempt = 0;
     DWORD nextAttemptAt = 0;
+    // The reopening under way, held with the thread that opens the camera; one at a time.
+    ReopenAttempt* reopening = nullptr;
 };
 
 CaptureState* StateOf(HWND window)
@@ -135,13 +140,33 @@ void LoseCamera(HWND window, CaptureState& state)
 
 void TryReconnect(HWND window, CaptureState& state)
 {
-    if (static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
+    if (state.reopening || static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
         return;
-    state.source = OpenCameraSource(state.camera);
-    if (!state.source) {
+    state.reopening = StartReopen(state.camera, window, kReopenedMessage);
+    if (!state.reopening)
+        LoseCamera(window, state);
+}
+
+void DropReopening(CaptureState& state)
+{
+    LetGoOfReopen(state.reopening);
+    state.reopening = nullptr;
+}
+
+void OnReopened(HWND window, CaptureState& state, LPARAM which)
+{
+    // A message about an attempt let go of (another driver connected meanwhile) is not
+    // this one's, even where a new attempt got the old one's address.
+    std::unique_ptr<VideoSource> source;
+    if (!state.reopening || reinterpret_cast<LPARAM>(state.reopening) != which ||
+        !TakeReopened(*state.reopening, source))
+        return;
+    DropReopening(state);
+    if (!source) {
         LoseCamera(window, state);
         return;
     }
+    state.source = std::move(source);
     // Found by its place: look for it by its name from now on.
     if (state.camera.name.empty())
         state.source->Identify(state.camera);
@@ -178,6 +203,7 @@ void OnCameraTimer(HWND window, CaptureState& state)
 void StopWatchingCamera(HWND window, CaptureState& state)
 {
     KillTimer(window, kCameraTimer);
+    DropReopening(state);
     state.cameraWanted = false;
     state.cameraLost = false;
     state.reconnectAttempt = 0;
@@ -339,6 +365,9 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_CAP_FILE_SAVEDIB:         return OnSaveDib(window, state, reinterpret_cast<const char*>(lParam));
     case WM_CAP_PELMIX_GET_FRAME:     return OnGetFrame(window, state, reinterpret_cast<CapturedFrame*>(lParam));
     case WM_CAP_PELMIX_STARTING:      return state.source && state.source->Health() == SourceHealth::Starting;
+    case kReopenedMessage:
+        OnReopened(window, state, lParam);
+        return 0;
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);

@@ -156,12 +156,14 @@ def wait_no_save(app, timeout):
 # Each case: what happens to the camera, what to change while it is away, and the frame
 # size it comes back with. Every frame saved must be one the camera sent after the
 # previous one (its counter grows), none may be saved while the camera is away, and
-# the picture comes back by itself.
+# the picture comes back by itself. A camera slow to open (milliseconds per opening) must
+# not hold up the window while it is sought again.
 FAULTS = [
     ("vanish", dict(vanish=True), None, (WIDTH, HEIGHT)),
     ("stall", dict(stall=True), None, (WIDTH, HEIGHT)),
     ("resize", dict(vanish=True), (160, 120), (160, 120)),
     ("absent_at_start", dict(vanish=True), None, (WIDTH, HEIGHT)),
+    ("slow_reopen", dict(vanish=True, slow_open=4000), None, (WIDTH, HEIGHT)),
 ]
 
 
@@ -186,10 +188,16 @@ def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, 
         assert wait_until(lambda: no_camera_message_shown(app, "camera-%s.png" % name), timeout=5)
         if new_size:
             camera.set_size(*new_size)
+        camera.slow_open(fault.get("slow_open", 0))
         camera.vanish(False)
         camera.stall(False)
+        if fault.get("slow_open"):
+            assert wait_until(lambda: "slow" in camera.log(), timeout=70), "the camera was not sought again"
+            for _ in range(4):
+                assert probe.number("answers", app.hwnd, 2000) == 1, "the window froze while the camera reopened"
+                time.sleep(0.3)
 
-        after = wait_until(lambda: saved_frame(app), timeout=40, interval=0.5)
+        after = wait_until(lambda: saved_frame(app), timeout=70, interval=0.5)
         assert after, "the camera did not come back"
         assert after[:2] == size_after
         assert after[2] > last
