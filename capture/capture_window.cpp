@@ -42,6 +42,7 @@ struct CaptureState {
     bool cameraLost = false;     // the parent has been told; no fresh frame since
     CameraIdentity camera;       // the one to find again
     bool inDialog = false;       // a driver dialog runs its own loop inside the source
+    bool destroyed = false;      // the window went while a dialog ran: the dialog frees this
     uint32_t reconnectAttempt = 0;
     DWORD nextAttemptAt = 0;
     // The reopening under way, held with the thread that opens the camera; one at a time.
@@ -212,6 +213,9 @@ void StopWatchingCamera(HWND window, CaptureState& state)
 
 LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 {
+    // The dialog's source is in use further up the stack.
+    if (state.inDialog)
+        return FALSE;
     // A device can be opened only once: let go of the old one first.
     StopWatchingCamera(window, state);
     DropSource(window, state);
@@ -233,6 +237,8 @@ LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 
 LRESULT OnDriverDisconnect(HWND window, CaptureState& state)
 {
+    if (state.inDialog)
+        return FALSE;
     bool hadSource = state.source != nullptr;
     StopWatchingCamera(window, state);
     DropSource(window, state);
@@ -263,6 +269,14 @@ LRESULT OnSetScale(HWND window, CaptureState& state, bool stretch)
     return state.source ? TRUE : FALSE;
 }
 
+void FreeState(CaptureState* state)
+{
+    const bool comStarted = state->comStarted;
+    delete state;
+    if (comStarted)
+        CoUninitialize();
+}
+
 LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
 {
     if (!state.source || state.inDialog)
@@ -272,6 +286,10 @@ LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
     state.inDialog = true;
     bool shown = state.source->ShowDialog(which, window);
     state.inDialog = false;
+    // The loop may have seen the window destroyed: the source and the state were left
+    // for this frame to free.
+    if (state.destroyed)
+        FreeState(&state);
     return shown ? TRUE : FALSE;
 }
 
@@ -381,7 +399,8 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_DESTROY:
         KillTimer(window, kPreviewTimer);
         StopWatchingCamera(window, state);
-        state.source.reset();
+        if (!state.inDialog)
+            state.source.reset();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -401,10 +420,10 @@ LRESULT CALLBACK CaptureWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     CaptureState* state = StateOf(window);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        const bool comStarted = state && state->comStarted;
-        delete state;
-        if (comStarted)
-            CoUninitialize();
+        if (state && state->inDialog)
+            state->destroyed = true;
+        else if (state)
+            FreeState(state);
         return DefWindowProcA(window, message, wParam, lParam);
     }
     if (!state)
