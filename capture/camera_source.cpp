@@ -209,8 +209,9 @@ struct GraphParts {
 // How many graphs are still stopping, each on a thread of its own. While one is, no new
 // graph is made: the device is still held, and a camera that never answers again must
 // not gather a stuck thread at every reconnect over months. This file is its one owner:
-// the window's thread counts a graph in when it lets go of it, the stopping thread counts
-// it out when done; it lives for the process.
+// the thread that lets go of a running graph (the window's, or the reopening thread for a
+// source nobody took) or stops one for the format dialog counts it in, the stopping
+// thread counts it out when done; it lives for the process.
 LONG g_stoppingGraphs = 0;
 
 DWORD WINAPI RetireGraph(void* parameter)
@@ -235,6 +236,37 @@ HANDLE StartRetiring(GraphParts* parts)
     return thread;
 }
 
+// How long the format dialog waits for the graph to stop: a working camera stops within
+// a frame interval.
+const DWORD kStopForDialogMs = 5000;
+
+// Waits for the handle while this thread's messages are dispatched, as a modal dialog's
+// loop does; false when it was not signalled within the limit.
+bool WaitDispatching(HANDLE handle, DWORD limitMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= limitMs)
+            return false;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, limitMs - spent, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // The program's own loop ends on it.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 class CameraSource : public VideoSource {
 public:
     ~CameraSource() override
@@ -242,7 +274,7 @@ public:
         // Stopping waits for the stream thread: a frame interval at best, for ever for a
         // device gone silent. A running graph is stopped on a thread of its own, so the
         // window never waits for it.
-        const bool mayWait = running_;
+        const bool mayWait = running_ || stopUnsure_;
         auto* parts = new (std::nothrow) GraphParts;
         if (parts) {
             parts->control = control_.Detach();
@@ -325,8 +357,16 @@ public:
         if (FAILED(builder_->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, device_.get(),
                                            IID_IAMStreamConfig, pin.putVoid())))
             return false;
-        control_->Stop();
         running_ = false;
+        if (!StopBesideWindow(owner)) {
+            // Still stopping, or not stopped at all: no frame comes any more, so the
+            // window soon judges the camera lost and lets go of this source.
+            stopUnsure_ = true;
+            return false;
+        }
+        // The window may have been destroyed while it answered.
+        if (!IsWindow(owner))
+            return false;
         bool shown = ShowPropertyPages(pin.get(), owner);
         // Whatever the dialog did, the graph runs again: a failed format read leaves the
         // size to the samples themselves.
@@ -336,6 +376,31 @@ public:
     }
 
 private:
+    // Stopping waits for the stream thread, for ever for a device gone silent: the graph
+    // stops on a thread of its own while the window goes on answering, its top window
+    // disabled as under a modal dialog. False when it did not stop within the limit.
+    bool StopBesideWindow(HWND owner)
+    {
+        auto* parts = new (std::nothrow) GraphParts;
+        if (!parts)
+            return false;
+        parts->control = control_.get();
+        parts->control->AddRef();
+        const KernelHandle thread(StartRetiring(parts));
+        if (!thread) {
+            parts->control->Release();
+            delete parts;
+            return false;
+        }
+        HWND top = GetAncestor(owner, GA_ROOT);
+        // EnableWindow answers whether the window was disabled already.
+        const bool disabledHere = top && !EnableWindow(top, FALSE);
+        const bool stopped = WaitDispatching(thread.get(), kStopForDialogMs);
+        if (disabledHere)
+            EnableWindow(top, TRUE);
+        return stopped;
+    }
+
     bool Run()
     {
         DWORD lastAt = 0;
@@ -439,6 +504,7 @@ private:
 
     bool comStarted_ = false;
     bool running_ = false;
+    bool stopUnsure_ = false;  // a stop may still wait on its thread: another would too
     DWORD startedAt_ = 0;
     uint64_t samplesAtStart_ = 0;
     uint32_t frameIntervalMs_ = 0;

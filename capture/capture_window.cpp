@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "camera_reopen.h"
 #include "capture_core.h"
 #include "turned_frame.h"
 #include "video_source.h"
@@ -19,6 +20,8 @@ const char kClassName[] = "PelmixCapture";
 const UINT_PTR kPreviewTimer = 1;
 const UINT_PTR kCameraTimer = 2;
 const UINT kCameraCheckMs = 500;
+// Posted by the reopening thread when an attempt has ended (lParam: the attempt).
+const UINT kReopenedMessage = WM_USER + 202;
 const char kNoCameraText[] = "カメラが接続されていません。接続を待っています…";
 
 struct CaptureState {
@@ -39,8 +42,11 @@ struct CaptureState {
     bool cameraLost = false;     // the parent has been told; no fresh frame since
     CameraIdentity camera;       // the one to find again
     bool inDialog = false;       // a driver dialog runs its own loop inside the source
+    bool destroyed = false;      // the window went while a dialog ran: the dialog frees this
     uint32_t reconnectAttempt = 0;
     DWORD nextAttemptAt = 0;
+    // The reopening under way, held with the thread that opens the camera; one at a time.
+    ReopenAttempt* reopening = nullptr;
 };
 
 CaptureState* StateOf(HWND window)
@@ -135,13 +141,33 @@ void LoseCamera(HWND window, CaptureState& state)
 
 void TryReconnect(HWND window, CaptureState& state)
 {
-    if (static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
+    if (state.reopening || static_cast<LONG>(GetTickCount() - state.nextAttemptAt) < 0)
         return;
-    state.source = OpenCameraSource(state.camera);
-    if (!state.source) {
+    state.reopening = StartReopen(state.camera, window, kReopenedMessage);
+    if (!state.reopening)
+        LoseCamera(window, state);
+}
+
+void DropReopening(CaptureState& state)
+{
+    LetGoOfReopen(state.reopening);
+    state.reopening = nullptr;
+}
+
+void OnReopened(HWND window, CaptureState& state, LPARAM which)
+{
+    // A message about an attempt let go of (another driver connected meanwhile) is not
+    // this one's, even where a new attempt got the old one's address.
+    std::unique_ptr<VideoSource> source;
+    if (!state.reopening || reinterpret_cast<LPARAM>(state.reopening) != which ||
+        !TakeReopened(*state.reopening, source))
+        return;
+    DropReopening(state);
+    if (!source) {
         LoseCamera(window, state);
         return;
     }
+    state.source = std::move(source);
     // Found by its place: look for it by its name from now on.
     if (state.camera.name.empty())
         state.source->Identify(state.camera);
@@ -178,6 +204,7 @@ void OnCameraTimer(HWND window, CaptureState& state)
 void StopWatchingCamera(HWND window, CaptureState& state)
 {
     KillTimer(window, kCameraTimer);
+    DropReopening(state);
     state.cameraWanted = false;
     state.cameraLost = false;
     state.reconnectAttempt = 0;
@@ -186,6 +213,9 @@ void StopWatchingCamera(HWND window, CaptureState& state)
 
 LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 {
+    // The dialog's source is in use further up the stack.
+    if (state.inDialog)
+        return FALSE;
     // A device can be opened only once: let go of the old one first.
     StopWatchingCamera(window, state);
     DropSource(window, state);
@@ -207,6 +237,8 @@ LRESULT OnDriverConnect(HWND window, CaptureState& state, unsigned driverIndex)
 
 LRESULT OnDriverDisconnect(HWND window, CaptureState& state)
 {
+    if (state.inDialog)
+        return FALSE;
     bool hadSource = state.source != nullptr;
     StopWatchingCamera(window, state);
     DropSource(window, state);
@@ -237,6 +269,14 @@ LRESULT OnSetScale(HWND window, CaptureState& state, bool stretch)
     return state.source ? TRUE : FALSE;
 }
 
+void FreeState(CaptureState* state)
+{
+    const bool comStarted = state->comStarted;
+    delete state;
+    if (comStarted)
+        CoUninitialize();
+}
+
 LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
 {
     if (!state.source || state.inDialog)
@@ -246,6 +286,10 @@ LRESULT OnDialog(HWND window, CaptureState& state, SourceDialog which)
     state.inDialog = true;
     bool shown = state.source->ShowDialog(which, window);
     state.inDialog = false;
+    // The loop may have seen the window destroyed: the source and the state were left
+    // for this frame to free.
+    if (state.destroyed)
+        FreeState(&state);
     return shown ? TRUE : FALSE;
 }
 
@@ -339,6 +383,9 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_CAP_FILE_SAVEDIB:         return OnSaveDib(window, state, reinterpret_cast<const char*>(lParam));
     case WM_CAP_PELMIX_GET_FRAME:     return OnGetFrame(window, state, reinterpret_cast<CapturedFrame*>(lParam));
     case WM_CAP_PELMIX_STARTING:      return state.source && state.source->Health() == SourceHealth::Starting;
+    case kReopenedMessage:
+        OnReopened(window, state, lParam);
+        return 0;
     case WM_TIMER:
         if (wParam == kPreviewTimer)
             OnTimer(window, state);
@@ -352,7 +399,8 @@ LRESULT HandleMessage(HWND window, CaptureState& state, UINT message, WPARAM wPa
     case WM_DESTROY:
         KillTimer(window, kPreviewTimer);
         StopWatchingCamera(window, state);
-        state.source.reset();
+        if (!state.inDialog)
+            state.source.reset();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -372,10 +420,10 @@ LRESULT CALLBACK CaptureWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     CaptureState* state = StateOf(window);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        const bool comStarted = state && state->comStarted;
-        delete state;
-        if (comStarted)
-            CoUninitialize();
+        if (state && state->inDialog)
+            state->destroyed = true;
+        else if (state)
+            FreeState(state);
         return DefWindowProcA(window, message, wParam, lParam);
     }
     if (!state)

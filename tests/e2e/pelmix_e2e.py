@@ -376,6 +376,13 @@ class FakeCamera:
     def stall(self, on=True):
         self._flag("stalled", on)
 
+    def slow_open(self, milliseconds):
+        """Each opening of the device takes that long (0: none)."""
+        if not milliseconds:
+            return self._flag("slow_open", False)
+        with open(os.path.join(self.folder, "slow_open"), "w") as f:
+            f.write(str(milliseconds))
+
     def set_size(self, width, height):
         with open(os.path.join(self.folder, "size"), "w") as f:
             f.write("%dx%d" % (width, height))

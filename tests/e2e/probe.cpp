@@ -9,6 +9,7 @@
 //   class HWND                 -> the class name
 //   send HWND MSG WPARAM LPARAM-> SendMessageA result
 //   post HWND MSG WPARAM LPARAM-> 1 or 0
+//   answers HWND MS            -> 1 when the window answers WM_NULL within MS milliseconds, else 0
 //   command HWND ID            -> SendMessageA(WM_COMMAND, ID) result
 //   menustate HWND ID          -> GetMenuState(GetMenu(HWND), ID, MF_BYCOMMAND)
 //   child HWND                 -> "hwnd x y width height" of the first child, or 0
@@ -262,6 +263,10 @@ int main()
                 ReplyNumber(static_cast<unsigned long long>(SendMessageA(window, message, wParam, lParam)));
             else
                 ReplyNumber(PostMessageA(window, message, wParam, lParam) ? 1 : 0);
+        } else if (!strcmp(cmd, "answers")) {
+            DWORD_PTR result = 0;
+            ReplyNumber(SendMessageTimeoutA(ToWindow(arg(1)), WM_NULL, 0, 0, SMTO_NORMAL,
+                                            static_cast<UINT>(ToLong(arg(2))), &result) ? 1 : 0);
         } else if (!strcmp(cmd, "command")) {
             ReplyNumber(static_cast<unsigned long long>(
                 SendMessageA(ToWindow(arg(1)), WM_COMMAND, static_cast<WPARAM>(ToLong(arg(2))), 0)));

@@ -156,13 +156,24 @@ def wait_no_save(app, timeout):
 # Each case: what happens to the camera, what to change while it is away, and the frame
 # size it comes back with. Every frame saved must be one the camera sent after the
 # previous one (its counter grows), none may be saved while the camera is away, and
-# the picture comes back by itself.
+# the picture comes back by itself. Neither a camera slow to open (milliseconds per
+# opening) while it is sought again, nor a silent one whose graph the format dialog stops,
+# may hold up the window.
 FAULTS = [
     ("vanish", dict(vanish=True), None, (WIDTH, HEIGHT)),
     ("stall", dict(stall=True), None, (WIDTH, HEIGHT)),
     ("resize", dict(vanish=True), (160, 120), (160, 120)),
     ("absent_at_start", dict(vanish=True), None, (WIDTH, HEIGHT)),
+    ("slow_reopen", dict(vanish=True, slow_open=4000), None, (WIDTH, HEIGHT)),
+    ("format_dialog_on_a_silent_camera", dict(stall=True, format_dialog=True), None, (WIDTH, HEIGHT)),
 ]
+
+
+def assert_answers(app, probe, why):
+    """The main window answers WM_NULL within 2 s, again and again for a second or so."""
+    for _ in range(4):
+        assert probe.number("answers", app.hwnd, 2000) == 1, why
+        time.sleep(0.3)
 
 
 @pytest.mark.parametrize("name,fault,new_size,size_after", FAULTS, ids=[f[0] for f in FAULTS])
@@ -180,16 +191,24 @@ def test_a_lost_camera_saves_nothing_says_so_and_comes_back_by_itself(tmp_path, 
             last = before[2]
             camera.vanish(fault.get("vanish", False))
             camera.stall(fault.get("stall", False))
+            if fault.get("format_dialog"):
+                time.sleep(0.3)
+                probe.number("post", app.capture_child()[0], WM_CAP_DLG_VIDEOFORMAT, 0, 0)
+                assert_answers(app, probe, "the window froze while the graph stopped")
             # Within the freshness limit the last frames may still be saved; then nothing.
             assert wait_no_save(app, timeout=20), "an old frame is still saved as new"
         assert saved_frame(app) is None
         assert wait_until(lambda: no_camera_message_shown(app, "camera-%s.png" % name), timeout=5)
         if new_size:
             camera.set_size(*new_size)
+        camera.slow_open(fault.get("slow_open", 0))
         camera.vanish(False)
         camera.stall(False)
+        if fault.get("slow_open"):
+            assert wait_until(lambda: "slow" in camera.log(), timeout=70), "the camera was not sought again"
+            assert_answers(app, probe, "the window froze while the camera reopened")
 
-        after = wait_until(lambda: saved_frame(app), timeout=40, interval=0.5)
+        after = wait_until(lambda: saved_frame(app), timeout=70, interval=0.5)
         assert after, "the camera did not come back"
         assert after[:2] == size_after
         assert after[2] > last

@@ -12,7 +12,9 @@
  *   vanished  the device is gone: open and stat give ENOENT, read and ioctl ENODEV
  *   stalled   the device is there but sends nothing: read gives EAGAIN
  *   size      "WxH": the frame size the device offers from its next opening
- *   log       written by the library: "open" and "close" of the device, a line each
+ *   slow_open milliseconds that each opening of the device takes (a driver slow to wake)
+ *   log       written by the library: "open" and "close" of the device, a line each,
+ *             and "slow" when a slow opening begins
  *
  * It never ships: it is built only for the tests. */
 #define _GNU_SOURCE
@@ -168,12 +170,31 @@ int __xstat(int version, const char *path, struct stat *st)
 }
 #endif
 
+/* Holds the caller for the time the "slow_open" file gives. */
+static void open_slowly(void)
+{
+    FILE *file = open_control("slow_open", "r");
+    unsigned ms = 0;
+    if (!file)
+        return;
+    if (fscanf(file, "%u", &ms) != 1)
+        ms = 0;
+    fclose(file);
+    if (ms == 0)
+        return;
+    write_log("slow");
+    struct timespec pause = {ms / 1000, (long)(ms % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) == -1 && errno == EINTR) {
+    }
+}
+
 static int open_device(int flags)
 {
     if (vanished()) {
         errno = ENOENT;
         return -1;
     }
+    open_slowly();
     int (*real_open)(const char *, int, ...) = next_symbol(REAL_OPEN);
     int fd = real_open("/dev/null", O_RDWR | (flags & O_CLOEXEC));
     if (fd < 0)
