@@ -505,25 +505,31 @@ def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch
         ssh.stop()
 
 
-# Each case of the connection dialog's test: the server ("sftp"; "ftps" with a certificate,
-# the test CA trusted or not; "ftp": the module's server; or an address where none answers),
+# Each case of the connection dialog's test: the server ("sftp"; vsftpd with a certificate,
+# the test CA trusted or not, and ftp_tls; "ftp": the module's server; or an address where none answers),
 # the settings beyond server, id and pass, and for each press of 接続テスト the lines of its
 # result ({address}: the server's; a line ending in "(" stands for one with libcurl's words
 # after it). A question box on the way is answered yes.
 PROBE_CASES = {
     "sftp_unknown_key_trusted": ("sftp", dict(protocol="sftp"), [
         ["ホスト鍵を登録しました。もう一度接続テストができます。"], ["接続とログインに成功しました。"]]),
-    "ftps_verified": (("good", True), {}, [
+    "ftps_verified": (("good", True, "explicit"), {}, [
         ["接続とログインに成功しました。", "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できました。"]]),
-    "ftps_login_refused": (("good", True), {"id": "nobody"}, [
+    "ftps_login_refused": (("good", True, "explicit"), {"id": "nobody"}, [
         ["サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。",
          "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できました。"]]),
-    "ftps_self_signed": (("self", False), {}, [
+    "ftps_self_signed": (("self", False, "explicit"), {}, [
         ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
          "証明書: CN={address} (発行者: CN={address}) は検証できません。"]]),
-    "ftps_other_name": (("other_name", True), {}, [
+    "ftps_other_name": (("other_name", True, "explicit"), {}, [
         ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
          "証明書: CN=127.1.2.3 (発行者: CN=Pelmix test CA) は検証できません。"]]),
+    "ftps_implicit_untrusted_ca": (("good", False, "implicit"), {}, [
+        ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
+         "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できません。"]]),
+    "ftps_self_signed_taken_when_insecure": (("self", False, "explicit"), {"ftp_tls_insecure": 1}, [
+        ["接続とログインに成功しました。",
+         "証明書: CN={address} (発行者: CN={address}) は検証していません (検証できない証明書も受け入れる設定です)。"]]),
     "ftp_login_refused": ("ftp", {"pass": "wrong"}, [
         ["サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。"]]),
     "ftp_unreachable": (NOBODY, {}, [["サーバーに接続できません (サーバー名とポート番号を確かめてください)。"]]),
@@ -542,8 +548,9 @@ def test_the_connection_test_says_in_one_sentence_what_it_found_and_trusts_a_key
         settings = dict(settings, id=SFTP_USER, **{"pass": SFTP_PASSWORD})
     elif isinstance(kind, tuple):
         address, port = TLS_ADDRESS, free_port(TLS_ADDRESS)
-        ftps = FtpsServer(address, port, tmp_path / "ftps", certificates / (kind[0] + ".pem"))
-        settings = dict(dict(id="anonymous", **{"pass": "secret"}, ftp_tls="explicit"), **settings)
+        ftps = FtpsServer(address, port, tmp_path / "ftps", certificates / (kind[0] + ".pem"),
+                          implicit=kind[2] == "implicit")
+        settings = dict(dict(id="anonymous", **{"pass": "secret"}, ftp_tls=kind[2]), **settings)
     elif kind != "ftp":
         address = kind
     silent = FtpServer(SILENT, tmp_path / "silent", tmp_path / "silent.log", silent=True) if kind == SILENT else None
@@ -575,12 +582,11 @@ def test_the_connection_test_says_in_one_sentence_what_it_found_and_trusts_a_key
             assert "ssh_hostkey=" + shown in (app.folder_path / "Pelmix.ini").read_text(encoding="cp932")
             assert ssh.text().count("Accepted password") == 1 and ssh.stored_files() == []
         if ftps:
-            logins = [c for c in ftps.commands() if c.split(" ")[0] in ("USER", "PASS")]
             if "検証できません。" in expected[-1]:
                 # The certificate was read on a second connection that went no further than the handshake.
-                assert ftps.commands() == ["AUTH TLS", "AUTH TLS"]
+                assert ftps.commands() == (["AUTH TLS"] * 2 if kind[2] == "explicit" else [])
             else:
-                assert logins[0] == "USER " + settings["id"]
+                assert "USER " + settings["id"] in ftps.commands()
             assert ftps.stored_files() == []
         assert server.stored_files() == []
     finally:
