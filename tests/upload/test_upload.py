@@ -506,32 +506,26 @@ def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch
 
 
 # Each case of the connection dialog's test: the server ("sftp"; vsftpd with a certificate,
-# the test CA trusted or not, and ftp_tls; "ftp": the module's server; or an address where none answers),
-# the settings beyond server, id and pass, and for each press of 接続テスト the lines of its
-# result ({address}: the server's; a line ending in "(" stands for one with libcurl's words
-# after it). A question box on the way is answered yes.
+# the test CA trusted or not, and ftp_tls; "ftp": the module's server; or an address where
+# none answers), the settings beyond server, id and pass, and for each press of 接続テスト the
+# lines of its result ({address}: the server's; a line ending in "(" stands for one with
+# libcurl's words after it). A question box on the way is answered yes.
+REFUSED_LOGIN = "サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。"
+UNVERIFIED = "サーバーの証明書を検証できないので、ログインせずに切断しました ("
+BY_TEST_CA = "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証"
+SELF_SIGNED = "証明書: CN={address} (発行者: CN={address}) は検証"
 PROBE_CASES = {
     "sftp_unknown_key_trusted": ("sftp", dict(protocol="sftp"), [
         ["ホスト鍵を登録しました。もう一度接続テストができます。"], ["接続とログインに成功しました。"]]),
-    "ftps_verified": (("good", True, "explicit"), {}, [
-        ["接続とログインに成功しました。", "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できました。"]]),
-    "ftps_login_refused": (("good", True, "explicit"), {"id": "nobody"}, [
-        ["サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。",
-         "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できました。"]]),
-    "ftps_self_signed": (("self", False, "explicit"), {}, [
-        ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
-         "証明書: CN={address} (発行者: CN={address}) は検証できません。"]]),
+    "ftps_verified": (("good", True, "explicit"), {}, [["接続とログインに成功しました。", BY_TEST_CA + "できました。"]]),
+    "ftps_login_refused": (("good", True, "explicit"), {"id": "nobody"}, [[REFUSED_LOGIN, BY_TEST_CA + "できました。"]]),
+    "ftps_self_signed": (("self", False, "explicit"), {}, [[UNVERIFIED, SELF_SIGNED + "できません。"]]),
     "ftps_other_name": (("other_name", True, "explicit"), {}, [
-        ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
-         "証明書: CN=127.1.2.3 (発行者: CN=Pelmix test CA) は検証できません。"]]),
-    "ftps_implicit_untrusted_ca": (("good", False, "implicit"), {}, [
-        ["サーバーの証明書を検証できないので、ログインせずに切断しました (",
-         "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証できません。"]]),
+        [UNVERIFIED, "証明書: CN=127.1.2.3 (発行者: CN=Pelmix test CA) は検証できません。"]]),
+    "ftps_implicit_untrusted_ca": (("good", False, "implicit"), {}, [[UNVERIFIED, BY_TEST_CA + "できません。"]]),
     "ftps_self_signed_taken_when_insecure": (("self", False, "explicit"), {"ftp_tls_insecure": 1}, [
-        ["接続とログインに成功しました。",
-         "証明書: CN={address} (発行者: CN={address}) は検証していません (検証できない証明書も受け入れる設定です)。"]]),
-    "ftp_login_refused": ("ftp", {"pass": "wrong"}, [
-        ["サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。"]]),
+        ["接続とログインに成功しました。", SELF_SIGNED + "していません (検証できない証明書も受け入れる設定です)。"]]),
+    "ftp_login_refused": ("ftp", {"pass": "wrong"}, [[REFUSED_LOGIN]]),
     "ftp_unreachable": (NOBODY, {}, [["サーバーに接続できません (サーバー名とポート番号を確かめてください)。"]]),
     "ftp_timed_out": (SILENT, {}, [["サーバーが時間内に応答しませんでした。"]]),
 }
@@ -564,7 +558,7 @@ def test_the_connection_test_says_in_one_sentence_what_it_found_and_trusts_a_key
                 boxes = [item.split(" ")[0] for item in probe.ask("owned", dialog).split(";") if item]
                 if boxes:
                     probe.ask("post", boxes[0], WM_COMMAND, 6, 0)  # IDYES
-                return probe.ask("dlgtext", dialog, 1020).split("\\n")
+                return probe.ask("dlgtext", dialog, 1020).split("\t")
 
             for lines in presses:
                 expected = [line.format(address=address) for line in lines]
