@@ -36,17 +36,41 @@ ProbeVerdict VerdictOf(CURLcode result)
     }
 }
 
-// The certificate's subject and issuer as libcurl collected them during the handshake.
+std::string NameText(const CERT_NAME_BLOB& name)
+{
+    char text[512] = {};
+    CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), CERT_X500_NAME_STR, text, sizeof(text));
+    return text;
+}
+
+// Subject and issuer as Windows writes names, in the system's code page as the dialog
+// shows text, whichever way the certificate came.
+void NoteNames(PCCERT_CONTEXT certificate, ProbeReport& report)
+{
+    report.subject = NameText(certificate->pCertInfo->Subject);
+    report.issuer = NameText(certificate->pCertInfo->Issuer);
+}
+
+// The server's certificate as libcurl collected it during the handshake (in PEM form).
 void NoteCertificate(CURL* curl, ProbeReport& report)
 {
     curl_certinfo* info = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_CERTINFO, &info) != CURLE_OK || !info || info->num_of_certs < 1)
         return;
     for (curl_slist* item = info->certinfo[0]; item; item = item->next) {
-        if (strncmp(item->data, "Subject:", 8) == 0)
-            report.subject = item->data + 8;
-        else if (strncmp(item->data, "Issuer:", 7) == 0)
-            report.issuer = item->data + 7;
+        if (strncmp(item->data, "Cert:", 5) != 0)
+            continue;
+        DWORD size = 0;
+        if (!CryptStringToBinaryA(item->data + 5, 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+            return;
+        std::vector<BYTE> der(size);
+        if (!CryptStringToBinaryA(item->data + 5, 0, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr))
+            return;
+        if (PCCERT_CONTEXT certificate = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size)) {
+            NoteNames(certificate, report);
+            CertFreeCertificateContext(certificate);
+        }
+        return;
     }
 }
 
@@ -239,13 +263,6 @@ bool HandshakeForCertificate(SOCKET s, const std::string& server, ULONGLONG dead
            session.certificate;
 }
 
-std::string NameText(const CERT_NAME_BLOB& name)
-{
-    char text[512] = {};
-    CertNameToStrA(X509_ASN_ENCODING, const_cast<CERT_NAME_BLOB*>(&name), CERT_X500_NAME_STR, text, sizeof(text));
-    return text;
-}
-
 // The certificate of a server whose certificate did not verify: libcurl shows none when
 // the handshake ends at the check. A second connection of the probe's own reads it: the
 // greeting and AUTH TLS for explicit TLS, then a handshake that does not check, and then
@@ -265,8 +282,7 @@ void ReadUnverifiedCertificate(const UploadPlan& plan, ULONGLONG deadline, Probe
     SchannelSession session;
     if (!HandshakeForCertificate(connection.get(), plan.server, deadline, session))
         return;
-    report.subject = NameText(session.certificate->pCertInfo->Subject);
-    report.issuer = NameText(session.certificate->pCertInfo->Issuer);
+    NoteNames(session.certificate, report);
 }
 
 CURLcode ProbeFtp(const UploadPlan& plan, ProbeReport& report, char* detail)
