@@ -512,7 +512,7 @@ def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch
 # libcurl's words after it). A question box on the way is answered yes.
 REFUSED_LOGIN = "サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。"
 UNVERIFIED = "サーバーの証明書を検証できないので、ログインせずに切断しました ("
-BY_TEST_CA = "証明書: CN={address} (発行者: CN=Pelmix test CA) は検証"
+BY_TEST_CA = "証明書: CN={address} (発行者: O=ペルミックス, CN=Pelmix test CA) は検証"
 SELF_SIGNED = "証明書: CN={address} (発行者: CN={address}) は検証"
 PROBE_CASES = {
     "sftp_unknown_key_trusted": ("sftp", dict(protocol="sftp"), [
@@ -521,7 +521,7 @@ PROBE_CASES = {
     "ftps_login_refused": (("good", True, "explicit"), {"id": "nobody"}, [[REFUSED_LOGIN, BY_TEST_CA + "できました。"]]),
     "ftps_self_signed": (("self", False, "explicit"), {}, [[UNVERIFIED, SELF_SIGNED + "できません。"]]),
     "ftps_other_name": (("other_name", True, "explicit"), {}, [
-        [UNVERIFIED, "証明書: CN=127.1.2.3 (発行者: CN=Pelmix test CA) は検証できません。"]]),
+        [UNVERIFIED, "証明書: CN=127.1.2.3 (発行者: O=ペルミックス, CN=Pelmix test CA) は検証できません。"]]),
     "ftps_implicit_untrusted_ca": (("good", False, "implicit"), {}, [[UNVERIFIED, BY_TEST_CA + "できません。"]]),
     "ftps_self_signed_taken_when_insecure": (("self", False, "explicit"), {"ftp_tls_insecure": 1}, [
         ["接続とログインに成功しました。", SELF_SIGNED + "していません (検証できない証明書も受け入れる設定です)。"]]),
