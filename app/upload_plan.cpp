@@ -85,8 +85,6 @@ ConnectionTestResult TestConnection(const ConnectionValues& values)
     plan.sshHostKey = values.sshHostKey;
     const ProbeReport report = ProbeConnection(plan);
     result.sentence = ProbeSentence(report);
-    if (!report.subject.empty())
-        result.sentence += "\n証明書: " + report.subject + " (発行者: " + report.issuer + ")";
     if (report.verdict == ProbeVerdict::unknownHostKey || report.verdict == ProbeVerdict::hostKeyChanged) {
         result.fingerprint = report.fingerprint;
         result.keyType = report.keyType;

@@ -78,7 +78,9 @@ std::string HostKeyType(const unsigned char* blob, size_t length)
     return std::string(reinterpret_cast<const char*>(blob) + 4, nameLength);
 }
 
-std::string ProbeSentence(const ProbeReport& report)
+namespace {
+
+std::string VerdictSentence(const ProbeReport& report)
 {
     switch (report.verdict) {
     case ProbeVerdict::connected:
@@ -99,5 +101,23 @@ std::string ProbeSentence(const ProbeReport& report)
         return "サーバーが時間内に応答しませんでした。";
     default:
         return "接続に失敗しました (" + report.detail + ")。";
+    }
+}
+
+}  // namespace
+
+std::string ProbeSentence(const ProbeReport& report)
+{
+    std::string sentence = VerdictSentence(report);
+    if (report.subject.empty())
+        return sentence;
+    sentence += "\n証明書: " + report.subject + " (発行者: " + report.issuer + ") ";
+    switch (report.certificate) {
+    case CertificateCheck::verified:
+        return sentence + "は検証できました。";
+    case CertificateCheck::refused:
+        return sentence + "は検証できません。";
+    default:
+        return sentence + "は検証していません (検証できない証明書も受け入れる設定です)。";
     }
 }

@@ -28,10 +28,14 @@ std::string HostKeyType(const unsigned char* blob, size_t length);
 // What the connection dialog's test learnt, and its one sentence for the user.
 enum class ProbeVerdict { connected, loginRefused, unknownHostKey, hostKeyChanged, certificateRefused,
                           unreachable, timedOut, failed };
+// FTPS: what became of the server's certificate (none: no TLS, or no handshake).
+enum class CertificateCheck { none, verified, refused, unchecked };
 struct ProbeReport {
     ProbeVerdict verdict = ProbeVerdict::failed;
     std::string fingerprint, keyType, pinned;  // SFTP: the key the server showed, the pinned one
     std::string subject, issuer;               // FTPS: the server's certificate, when seen
+    CertificateCheck certificate = CertificateCheck::none;
     std::string detail;                        // libcurl's word, for a failure of another kind
 };
+// The sentence, and for FTPS a second line: the certificate, when seen, and whether it verified.
 std::string ProbeSentence(const ProbeReport& report);

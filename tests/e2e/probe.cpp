@@ -15,7 +15,7 @@
 //   child HWND                 -> "hwnd x y width height" of the first child, or 0
 //   client HWND                -> "width height" of the client area
 //   owned HWND                 -> "hwnd class" of each visible window owned by HWND, ';'-separated
-//   dlgtext DLG ID             -> the text of a dialog item
+//   dlgtext DLG ID             -> the text of a dialog item, a line break as a tab
 //   setdlgtext DLG ID TEXT     -> 1 or 0
 //   foreground HWND            -> 1 or 0
 //   pid HWND                   -> process id of the window
@@ -298,6 +298,8 @@ int main()
         } else if (!strcmp(cmd, "dlgtext")) {
             char text[1024] = "";
             GetDlgItemTextA(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2))), text, sizeof(text));
+            for (char* c = text; *c; ++c)  // one reply line: a line break comes as a tab
+                *c = *c == '\n' ? '\t' : *c;
             Reply(text);
         } else if (!strcmp(cmd, "setdlgtext")) {
             ReplyNumber(SetDlgItemTextA(ToWindow(arg(1)), static_cast<int>(ToLong(arg(2))), arg(3)) ? 1 : 0);

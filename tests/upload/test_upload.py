@@ -505,23 +505,85 @@ def test_sftp_sends_the_login_only_to_the_pinned_host_key(case, tmp_path, launch
         ssh.stop()
 
 
-def test_the_connection_test_shows_the_host_key_and_stores_it_when_trusted(tmp_path, launch, probe):
-    port = free_port(SSH_ADDRESS)
-    ssh = SshServer(SSH_ADDRESS, port, tmp_path / "ssh", host_keys=("ecdsa",))
+# Each case of the connection dialog's test: the server ("sftp"; vsftpd with a certificate,
+# the test CA trusted or not, and ftp_tls; "ftp": the module's server; or an address where
+# none answers), the settings beyond server, id and pass, and for each press of 接続テスト the
+# lines of its result ({address}: the server's; a line ending in "(" stands for one with
+# libcurl's words after it). A question box on the way is answered yes.
+REFUSED_LOGIN = "サーバーにはつながりましたが、ログインを拒否されました (ユーザー名・パスワード・鍵を確かめてください)。"
+UNVERIFIED = "サーバーの証明書を検証できないので、ログインせずに切断しました ("
+BY_TEST_CA = "証明書: CN={address} (発行者: O=ペルミックス, CN=Pelmix test CA) は検証"
+SELF_SIGNED = "証明書: CN={address} (発行者: CN={address}) は検証"
+PROBE_CASES = {
+    "sftp_unknown_key_trusted": ("sftp", dict(protocol="sftp"), [
+        ["ホスト鍵を登録しました。もう一度接続テストができます。"], ["接続とログインに成功しました。"]]),
+    "ftps_verified": (("good", True, "explicit"), {}, [["接続とログインに成功しました。", BY_TEST_CA + "できました。"]]),
+    "ftps_login_refused": (("good", True, "explicit"), {"id": "nobody"}, [[REFUSED_LOGIN, BY_TEST_CA + "できました。"]]),
+    "ftps_self_signed": (("self", False, "explicit"), {}, [[UNVERIFIED, SELF_SIGNED + "できません。"]]),
+    "ftps_other_name": (("other_name", True, "explicit"), {}, [
+        [UNVERIFIED, "証明書: CN=127.1.2.3 (発行者: O=ペルミックス, CN=Pelmix test CA) は検証できません。"]]),
+    "ftps_implicit_untrusted_ca": (("good", False, "implicit"), {}, [[UNVERIFIED, BY_TEST_CA + "できません。"]]),
+    "ftps_self_signed_taken_when_insecure": (("self", False, "explicit"), {"ftp_tls_insecure": 1}, [
+        ["接続とログインに成功しました。", SELF_SIGNED + "していません (検証できない証明書も受け入れる設定です)。"]]),
+    "ftp_login_refused": ("ftp", {"pass": "wrong"}, [[REFUSED_LOGIN]]),
+    "ftp_unreachable": (NOBODY, {}, [["サーバーに接続できません (サーバー名とポート番号を確かめてください)。"]]),
+    "ftp_timed_out": (SILENT, {}, [["サーバーが時間内に応答しませんでした。"]]),
+}
+
+
+@pytest.mark.parametrize("case", list(PROBE_CASES))
+def test_the_connection_test_says_in_one_sentence_what_it_found_and_trusts_a_key_when_told(
+        case, tmp_path, launch, probe, certificates, server):
+    kind, settings, presses = PROBE_CASES[case]
+    address, port, ssh, ftps = ADDRESS, 21, None, None
+    if kind == "sftp":
+        address, port = SSH_ADDRESS, free_port(SSH_ADDRESS)
+        ssh = SshServer(address, port, tmp_path / "ssh", host_keys=("ecdsa",))
+        settings = dict(settings, id=SFTP_USER, **{"pass": SFTP_PASSWORD})
+    elif isinstance(kind, tuple):
+        address, port = TLS_ADDRESS, free_port(TLS_ADDRESS)
+        ftps = FtpsServer(address, port, tmp_path / "ftps", certificates / (kind[0] + ".pem"),
+                          implicit=kind[2] == "implicit")
+        settings = dict(dict(id="anonymous", **{"pass": "secret"}, ftp_tls=kind[2]), **settings)
+    elif kind != "ftp":
+        address = kind
+    silent = FtpServer(SILENT, tmp_path / "silent", tmp_path / "silent.log", silent=True) if kind == SILENT else None
     try:
-        app = launch(server=SSH_ADDRESS, id=SFTP_USER, **{"pass": SFTP_PASSWORD}, protocol="sftp", ftp_port=port)
-        app.post(WM_COMMAND, 32792)  # ファイル → FTP接続設定
-        dialog = app.wait_dialog()
-        shown = fingerprint(ssh.host_keys["ecdsa"])
-        # Yes to the unknown key (the question box is the dialog's); then the pinned key lets the login through.
-        for expected in ("ホスト鍵を登録しました。もう一度接続テストができます。", "接続とログインに成功しました。"):
-            probe.ask("post", dialog, WM_COMMAND, 1019, 0)
-            if "登録" in expected:
-                box = wait_until(lambda: [i.split(" ")[0] for i in probe.ask("owned", dialog).split(";") if i], timeout=20)
-                probe.ask("post", box[0], WM_COMMAND, 6, 0)  # IDYES
-            assert wait_until(lambda: probe.ask("dlgtext", dialog, 1020) == expected, timeout=20)
-        assert probe.ask("dlgtext", dialog, 1018) == shown
-        assert "ssh_hostkey=" + shown in (app.folder_path / "Pelmix.ini").read_text(encoding="cp932")
-        assert ssh.text().count("Accepted password") == 1 and ssh.stored_files() == []
+        with TrustedCa(certificates / "ca.pem") if ftps and kind[1] else contextlib.nullcontext():
+            app = launch(**server_settings(address, ftp_port=port, **settings))
+            app.post(WM_COMMAND, 32792)  # ファイル → FTP接続設定
+            dialog = app.wait_dialog()
+
+            def result():
+                boxes = [item.split(" ")[0] for item in probe.ask("owned", dialog).split(";") if item]
+                if boxes:
+                    probe.ask("post", boxes[0], WM_COMMAND, 6, 0)  # IDYES
+                return probe.ask("dlgtext", dialog, 1020).split("\t")
+
+            for lines in presses:
+                expected = [line.format(address=address) for line in lines]
+                probe.ask("post", dialog, WM_COMMAND, 1019, 0)
+
+                def matches():
+                    shown = result()
+                    return len(shown) == len(expected) and all(
+                        s == e or e.endswith("(") and s.startswith(e) for s, e in zip(shown, expected))
+
+                assert wait_until(matches, timeout=25), result()
+        if ssh:
+            shown = fingerprint(ssh.host_keys["ecdsa"])
+            assert probe.ask("dlgtext", dialog, 1018) == shown
+            assert "ssh_hostkey=" + shown in (app.folder_path / "Pelmix.ini").read_text(encoding="cp932")
+            assert ssh.text().count("Accepted password") == 1 and ssh.stored_files() == []
+        if ftps:
+            if "検証できません。" in expected[-1]:
+                # The certificate was read on a second connection that went no further than the handshake.
+                assert ftps.commands() == (["AUTH TLS"] * 2 if kind[2] == "explicit" else [])
+            else:
+                assert "USER " + settings["id"] in ftps.commands()
+            assert ftps.stored_files() == []
+        assert server.stored_files() == []
     finally:
-        ssh.stop()
+        for running in (ssh, ftps, silent):
+            if running:
+                running.stop()

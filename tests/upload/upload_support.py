@@ -206,13 +206,13 @@ def openssl(*args, cwd):
 
 
 def make_certificates(folder, address):
-    """In the folder: a test CA (ca.pem); good.pem, signed by it for the address (IP
-    subjectAltName); other_name.pem, signed by it for another address; self.pem, signed
-    by itself. Each with its key, <name>.key."""
+    """In the folder: a test CA (ca.pem, its name partly Japanese); good.pem, signed by it
+    for the address (IP subjectAltName); other_name.pem, signed by it for another address;
+    self.pem, signed by itself. Each with its key, <name>.key."""
     folder = pathlib.Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-            "-days", "2", "-subj", "/CN=Pelmix test CA", cwd=folder)
+            "-days", "2", "-utf8", "-subj", "/O=ペルミックス/CN=Pelmix test CA", cwd=folder)
     for name, ip in (("good", address), ("other_name", "127.1.2.3")):
         openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out", name + ".csr",
                 "-subj", "/CN=" + ip, cwd=folder)
