@@ -4,12 +4,15 @@ import datetime
 import hashlib
 import json
 import os
+import socket
 import subprocess
 import time
 
 import pytest
 
-from pelmix_e2e import Pelmix, log_events, wait_until
+from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until
+
+IDM_SAVE_JPG = 32779
 
 PAUSED = "撮影休止中 ("
 
@@ -151,17 +154,40 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
                      "md5": [hashlib.md5(jpegs[i]).hexdigest() for i in c["frames"]]}
 
 
-def test_with_tray_minimising_hides_the_window_and_a_double_click_on_the_icon_brings_it_back(tmp_path, probe):
+def tray_icon_red_pixels(app, png):
+    """Red pixels of the tray icon as Wine's own notification area (no desktop shell on
+    the virtual screen) draws it; None while there is no icon."""
+    tray = app.probe.number("find", "__winex11_standalone_tray")
+    icon = int(app.probe.ask("child", tray).split()[0]) if tray else 0
+    if not icon:
+        return None
+    x, y, width, height = app.screen_rect(icon)
+    return pixel_box(screenshot(png), x, y, width, height).count("FF0000")
+
+
+def test_with_tray_the_icon_shows_a_failed_upload_and_minimising_hides_the_window_until_a_double_click(
+        tmp_path, probe):
     folder = tmp_path / "run"
     folder.mkdir()
-    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\ntray=1\r\n")
-    app = Pelmix(folder, probe, source="testpattern")
-    try:
-        assert wait_until(app.x_window, timeout=10)
-        app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
-        assert wait_until(lambda: not app.x_window(), timeout=10)
-        app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
-        assert wait_until(app.x_window, timeout=10)
-        assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
-    finally:
-        app.kill()
+    # A port bound but never listening: the upload is refused at once.
+    with socket.socket() as refusing:
+        refusing.bind(("127.0.0.1", 0))
+        (folder / "Pelmix.ini").write_bytes(
+            b"[SETTING]\r\ntray=1\r\nserver=127.0.0.1\r\nftp_port=%d\r\n" % refusing.getsockname()[1])
+        app = Pelmix(folder, probe, source="testpattern")
+        try:
+            assert wait_until(app.x_window, timeout=10)
+            app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
+            assert wait_until(lambda: not app.x_window(), timeout=10)
+            # The window is out of the way: the icon is the camera, which has no red at this size.
+            png = tmp_path / "tray.png"
+            assert wait_until(lambda: tray_icon_red_pixels(app, png) == 0, timeout=10)
+            app.command(IDM_SAVE_JPG)
+            app.command(IDM_UPLOAD)
+            assert any(e.startswith("アップロードに失敗しました") for e in log_events(folder))
+            assert wait_until(lambda: tray_icon_red_pixels(app, png), timeout=10)
+            app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
+            assert wait_until(app.x_window, timeout=10)
+            assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
+        finally:
+            app.kill()
