@@ -10,7 +10,7 @@ import time
 
 import pytest
 
-from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until
+from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until, windows_path
 
 IDM_SAVE_JPG = 32779
 
@@ -109,7 +109,8 @@ def probe_video(path):
 
 
 # Each picture: (name, index of the JPEG, days ago, hour, minute). The frames expected are
-# indexes into the JPEGs, in order.
+# indexes into the JPEGs, in order. "at": the pictures' folder beside the start folder,
+# which the prefix names by its full path.
 TIMELAPSE_CASES = {
     "yesterday by write time, look-alikes left out": dict(
         pictures=[("pc00003.jpg", 0, 1, 6), ("pc00001.jpg", 1, 1, 7), ("pc00002.jpg", 2, 1, 8),
@@ -122,6 +123,9 @@ TIMELAPSE_CASES = {
     "the latest earlier day when Pelmix was off for days": dict(
         pictures=[("pc00001.jpg", 1, 3, 12), ("pc00002.jpg", 2, 2, 12), ("pc00003.jpg", 3, 2, 13)],
         ini="timelapse_fps=0\r\n", day=2, frames=[2, 3], rate="24/1"),
+    "pictures by a full path elsewhere, the video beside them": dict(
+        at="pics", pictures=[("pc00002.jpg", 2, 1, 6), ("pc00001.jpg", 1, 1, 7)],
+        ini="", day=1, frames=[2, 1], rate="24/1"),
     "nothing before today": dict(pictures=[("pc00001.jpg", 1, 0, 0, 1)], ini="", day=None, frames=None),
 }
 
@@ -131,10 +135,13 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     c = TIMELAPSE_CASES[case]
     folder = tmp_path / "run"
     folder.mkdir()
+    pictures = tmp_path / c.get("at", "run")
+    pictures.mkdir(exist_ok=True)
+    st = windows_path(pictures) + "\\pc" if "at" in c else "pc"
     for name, index, *when in c["pictures"]:
-        (folder / name).write_bytes(jpegs[index])
-        os.utime(folder / name, (day_at(*when),) * 2)
-    app = start(folder, probe, "timelapse=1\r\n" + c["ini"])
+        (pictures / name).write_bytes(jpegs[index])
+        os.utime(pictures / name, (day_at(*when),) * 2)
+    app = start(folder, probe, f"timelapse=1\r\nst={st}\r\n" + c["ini"])
     try:
         made = lambda: [e for e in log_events(folder) if e.startswith("タイムラプス")]
         if c["day"] is None:
@@ -146,9 +153,9 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     finally:
         app.kill()
     name = (datetime.date.today() - datetime.timedelta(days=c["day"])).strftime("timelapse-%Y%m%d.avi")
-    assert made() == [f"タイムラプスを作成しました ({name}, {len(c['frames'])} コマ)"]
-    assert not [f for f in os.listdir(folder) if f.endswith(".part")]
-    video = probe_video(folder / name)
+    assert made() == [f"タイムラプスを作成しました ({st[:-len('pc')]}{name}, {len(c['frames'])} コマ)"]
+    assert not [f for f in os.listdir(pictures) if f.endswith(".part")]
+    video = probe_video(pictures / name)
     assert video == {"codec": "mjpeg", "rate": c["rate"], "frames": len(c["frames"]), "decode_errors": "",
                      "decoded": len(c["frames"]),
                      "md5": [hashlib.md5(jpegs[i]).hexdigest() for i in c["frames"]]}
