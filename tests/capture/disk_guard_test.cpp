@@ -20,7 +20,7 @@ uint64_t FolderBytes(const std::string& folder)
 {
     uint64_t total = 0;
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((folder + (folder.back() == '\\' ? "*" : "\\*")).c_str(), &entry);
+    HANDLE listing = FindFirstFileA((folder + "\\*").c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return 0;
     do {
@@ -56,7 +56,7 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         bool queryWorks;
         std::vector<std::string> deleted;
         bool enough;
-        const char* sub = nullptr;  // the prefix's folder: the pictures and the drive measured are there
+        bool fromAbove = false;  // the prefix names the pictures' folder from the folder above it
     };
     const Case cases[] = {
         {0, 0, true, {}, true},
@@ -64,7 +64,7 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         {5000, 4500, true, {"pc00001.jpg"}, true},
         // Of two written in the same second the lower number is the older.
         {5000, 2500, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg"}, true},
-        {5000, 2500, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg"}, true, "sub"},
+        {5000, 2500, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg"}, true, true},
         // The newest picture, the fixed slot, look-alikes and a folder stay.
         {99000, 0, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg", "pc00004.JPG"}, false},
         {5000, 0, false, {}, true},
@@ -72,9 +72,7 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.keepFree) + " to keep, " + std::to_string(c.startFree) + " free");
         ScratchFolder scratch;
-        const std::string imageFolder = scratch.path() + "\\img";
-        const std::string folder = c.sub ? imageFolder + "\\" + c.sub : imageFolder;
-        CreateDirectoryA(imageFolder.c_str(), nullptr);
+        const std::string folder = scratch.path() + "\\img";
         CreateDirectoryA(folder.c_str(), nullptr);
         CreateDirectoryA((folder + "\\pc00000.jpg").c_str(), nullptr);
         WriteAt(folder + "\\pc00001.jpg", 1000);
@@ -89,7 +87,8 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         g_startFree = c.startFree;
         g_queryWorks = c.queryWorks;
 
-        const RoomForSave room = MakeRoomForSave(imageFolder, c.sub ? c.sub + std::string("\\pc") : "pc", c.keepFree, FakeFreeBytes);
+        const RoomForSave room = MakeRoomForSave(c.fromAbove ? scratch.path() : folder, c.fromAbove ? "img\\pc" : "pc",
+                                                 c.keepFree, FakeFreeBytes);
         EXPECT_EQ(room.deleted, c.deleted);
         EXPECT_EQ(room.enough, c.enough);
         EXPECT_EQ(FolderEntries(folder).size(), 9 - c.deleted.size());

@@ -264,11 +264,6 @@ def xdotool_key(*keys, delay_ms=50):
     subprocess.run(["xdotool", "key", "--delay", str(delay_ms), *keys], check=True, timeout=30)
 
 
-def windows_path(path):
-    """A host path as Wine's drive Z: names it."""
-    return "Z:" + str(path).replace("/", "\\")
-
-
 def xdotool(*args):
     subprocess.run(["xdotool", *args], check=True, timeout=30)
 

@@ -9,7 +9,7 @@ import time
 import pytest
 
 from pelmix_e2e import (SC_CLOSE, WM_CLOSE, WM_SYSCOMMAND, Pelmix, artifacts_dir,
-                        screen_colour, screenshot, wait_until, windows_path, write_bmp, xdotool, xdotool_key)
+                        screen_colour, screenshot, wait_until, write_bmp, xdotool, xdotool_key)
 
 IDM_EXIT = 105
 IDM_OPEN_FOLDER = 32781
@@ -174,6 +174,10 @@ def close_shell_window(xid):
 
 def x_window_exists(xid):
     return subprocess.run(["xdotool", "getwindowname", xid], capture_output=True, timeout=10).returncode == 0
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
 
 
 def ini_with_local_dir(folder, value):

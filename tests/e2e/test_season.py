@@ -10,9 +10,7 @@ import time
 
 import pytest
 
-from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until, windows_path
-
-IDM_SAVE_JPG = 32779
+from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until
 
 PAUSED = "撮影休止中 ("
 
@@ -109,8 +107,7 @@ def probe_video(path):
 
 
 # Each picture: (name, index of the JPEG, days ago, hour, minute). The frames expected are
-# indexes into the JPEGs, in order. "at": the pictures' folder beside the start folder,
-# which the prefix names by its full path.
+# indexes into the JPEGs, in order.
 TIMELAPSE_CASES = {
     "yesterday by write time, look-alikes left out": dict(
         pictures=[("pc00003.jpg", 0, 1, 6), ("pc00001.jpg", 1, 1, 7), ("pc00002.jpg", 2, 1, 8),
@@ -123,9 +120,8 @@ TIMELAPSE_CASES = {
     "the latest earlier day when Pelmix was off for days": dict(
         pictures=[("pc00001.jpg", 1, 3, 12), ("pc00002.jpg", 2, 2, 12), ("pc00003.jpg", 3, 2, 13)],
         ini="timelapse_fps=0\r\n", day=2, frames=[2, 3], rate="24/1"),
-    "pictures by a full path elsewhere, the video beside them": dict(
-        at="pics", pictures=[("pc00002.jpg", 2, 1, 6), ("pc00001.jpg", 1, 1, 7)],
-        ini="", day=1, frames=[2, 1], rate="24/1"),
+    "pictures in the prefix's folder, the video beside them": dict(st="sub\\pc", ini="", day=1, frames=[2, 1],
+        rate="24/1", pictures=[("pc00002.jpg", 2, 1, 6), ("pc00001.jpg", 1, 1, 7)]),
     "nothing before today": dict(pictures=[("pc00001.jpg", 1, 0, 0, 1)], ini="", day=None, frames=None),
 }
 
@@ -135,9 +131,9 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     c = TIMELAPSE_CASES[case]
     folder = tmp_path / "run"
     folder.mkdir()
-    pictures = tmp_path / c.get("at", "run")
+    st = c.get("st", "pc")
+    pictures = folder / st[:-len("pc")].replace("\\", "/")
     pictures.mkdir(exist_ok=True)
-    st = windows_path(pictures) + "\\pc" if "at" in c else "pc"
     for name, index, *when in c["pictures"]:
         (pictures / name).write_bytes(jpegs[index])
         os.utime(pictures / name, (day_at(*when),) * 2)
@@ -161,40 +157,28 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
                      "md5": [hashlib.md5(jpegs[i]).hexdigest() for i in c["frames"]]}
 
 
-def tray_icon_red_pixels(app, png):
-    """Red pixels of the tray icon as Wine's own notification area (no desktop shell on
-    the virtual screen) draws it; None while there is no icon."""
-    tray = app.probe.number("find", "__winex11_standalone_tray")
-    icon = int(app.probe.ask("child", tray).split()[0]) if tray else 0
-    if not icon:
-        return None
-    x, y, width, height = app.screen_rect(icon)
-    return pixel_box(screenshot(png), x, y, width, height).count("FF0000")
-
-
-def test_with_tray_the_icon_shows_a_failed_upload_and_minimising_hides_the_window_until_a_double_click(
-        tmp_path, probe):
+def test_with_tray_the_icon_shows_a_failed_upload_and_minimising_hides_the_window_till_a_double_click(tmp_path, probe):
     folder = tmp_path / "run"
     folder.mkdir()
-    # A port bound but never listening: the upload is refused at once.
-    with socket.socket() as refusing:
-        refusing.bind(("127.0.0.1", 0))
-        (folder / "Pelmix.ini").write_bytes(
-            b"[SETTING]\r\ntray=1\r\nserver=127.0.0.1\r\nftp_port=%d\r\n" % refusing.getsockname()[1])
-        app = Pelmix(folder, probe, source="testpattern")
-        try:
-            assert wait_until(app.x_window, timeout=10)
-            app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
-            assert wait_until(lambda: not app.x_window(), timeout=10)
-            # The window is out of the way: the icon is the camera, which has no red at this size.
-            png = tmp_path / "tray.png"
-            assert wait_until(lambda: tray_icon_red_pixels(app, png) == 0, timeout=10)
-            app.command(IDM_SAVE_JPG)
-            app.command(IDM_UPLOAD)
-            assert any(e.startswith("アップロードに失敗しました") for e in log_events(folder))
-            assert wait_until(lambda: tray_icon_red_pixels(app, png), timeout=10)
-            app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
-            assert wait_until(app.x_window, timeout=10)
-            assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
-        finally:
-            app.kill()
+    refusing = socket.socket()  # bound, never listening: the upload is refused at once
+    refusing.bind(("127.0.0.1", 0))
+    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\ntray=1\r\nserver=127.0.0.1\r\nftp_port=%d\r\n"
+                                        % refusing.getsockname()[1])
+    app = Pelmix(folder, probe, source="testpattern")
+    try:
+        assert wait_until(app.x_window, timeout=10)
+        app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
+        assert wait_until(lambda: not app.x_window(), timeout=10)
+        # The icon in Wine's own notification area, with the window out of its way: the camera (no
+        # red at this size), then after a failed upload the camera with a red cross.
+        icon = int(probe.ask("child", probe.number("find", "__winex11_standalone_tray")).split()[0])
+        red = lambda: pixel_box(screenshot(tmp_path / "tray.png"), *app.screen_rect(icon)).count("FF0000")
+        assert icon and wait_until(lambda: red() == 0, timeout=10)
+        app.command(32779)  # save a JPEG
+        app.command(IDM_UPLOAD)
+        assert wait_until(red, timeout=10)
+        app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
+        assert wait_until(app.x_window, timeout=10)
+        assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
+    finally:
+        app.kill()
