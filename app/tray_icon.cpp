@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -69,8 +70,8 @@ bool SendIcon(DWORD action)
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_PELMIX_TRAY;
     data.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(g_tray.failedIcon ? IDI_UPLOAD_FAILED : IDI_SMALL));
-    static_assert(sizeof(data.szTip) > kTrayTipBytes, "the tip and its terminating zero fit");
-    memcpy(data.szTip, g_tray.tip.data(), g_tray.tip.size());
+    // TrayTipText keeps to kTrayTipBytes; the buffer's terminating zero stays all the same.
+    memcpy(data.szTip, g_tray.tip.data(), std::min(g_tray.tip.size(), sizeof(data.szTip) - 1));
     return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
