@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app_state.h"
@@ -15,7 +14,7 @@
 namespace {
 
 bool g_schedulePaused = false;
-char g_pauseText[64] = "";
+std::string g_resumeText;  // while paused: when the hours of the day let the mode go on
 
 int64_t FileTimeTicks(const FILETIME& time)
 {
@@ -54,22 +53,22 @@ bool HoldCycleForSchedule()
         if (g_schedulePaused)
             LogEvent("撮影を再開します (撮影する時間帯になりました)");
         g_schedulePaused = false;
-        g_pauseText[0] = '\0';
+        g_resumeText.clear();
         return false;
     }
+    g_resumeText = ResumeText(verdict, now);
     if (!g_schedulePaused) {
-        const std::string line = "撮影を休止します (撮影する時間帯の外です; " + ResumeText(verdict, now) + " に再開)";
+        const std::string line = "撮影を休止します (撮影する時間帯の外です; " + g_resumeText + " に再開)";
         LogEvent(line.c_str());
     }
     g_schedulePaused = true;
     char title[256];
     FormatPauseTitle(title, sizeof(title), verdict, now, g_appTitle);
     SetWindowTextA(g_mainWindow, title);
-    snprintf(g_pauseText, sizeof(g_pauseText), "撮影休止中 (%s に再開)", ResumeText(verdict, now).c_str());
     return true;
 }
 
-const char* SchedulePauseText()
+const std::string& ScheduleResumeText()
 {
-    return g_pauseText;
+    return g_resumeText;
 }

@@ -1,5 +1,6 @@
 // The hours of the day applied to the automatic mode (Win32 side: clock, settings, log, title).
 #pragma once
+#include <string>
 
 // Called on every tick of the automatic mode. True while the hours of the day hold it:
 // no picture is to be taken and the title says when it resumes. Logs one line when a pause
@@ -7,5 +8,5 @@
 // forward, by hand or for daylight saving, only moves the pause; the countdown keeps counting.
 bool HoldCycleForSchedule();
 
-// While paused: "撮影休止中 (06:12 に再開)" for the tray's tooltip; empty otherwise.
-const char* SchedulePauseText();
+// While paused: when the mode goes on, as the title says it ("06:12"); empty otherwise.
+const std::string& ScheduleResumeText();

@@ -144,7 +144,7 @@ void CheckDailyTimelapse()
     if (today == g_timelapseCheckedDate)
         return;
     auto run = std::make_unique<TimelapseRun>();
-    run->job.imageFolder = ReadSetting(Setting::localDir);
+    run->job.imageFolder = ImageFolderPath(ReadSetting(Setting::localDir));
     run->job.prefix = ReadSetting(Setting::st);
     run->job.fps = UsableTimelapseFps(ReadSetting(Setting::timelapseFps));
     run->job.maxFrames = UsableTimelapseFrames(ReadSetting(Setting::timelapseFrames));

@@ -3,14 +3,17 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cstring>
 #include <ctime>
 
 #include "app_state.h"
 #include "menu_check.h"
+#include "picture_path.h"
 #include "resource.h"
 #include "schedule_gate.h"
 #include "settings_store.h"
+#include "tray_tip.h"
 
 namespace {
 
@@ -19,10 +22,7 @@ constexpr UINT kTrayIconId = 1;
 struct TrayState {
     HWND window = nullptr;
     bool shown = false;
-    std::string saveTime;  // "HH:MM:SS", empty before the first save
-    std::string saveName;
-    std::string uploadTime;
-    bool uploadFailed = false;
+    TrayStatus status;  // the last save and upload; the next cycle is read when the tip is made
     std::string tip;  // as the shell has it
     bool failedIcon = false;
 };
@@ -39,20 +39,19 @@ std::string ClockNow(int32_t laterMs = 0)
 
 std::string TipText()
 {
-    std::string tip = "Pelmix\n保存: ";
-    tip += g_tray.saveTime.empty() ? "まだありません"
-                                   : g_tray.saveTime + " " + (g_tray.saveName.empty() ? "失敗" : g_tray.saveName);
-    tip += "\nアップロード: ";
-    tip += g_tray.uploadTime.empty() ? "まだありません"
-                                     : g_tray.uploadTime + (g_tray.uploadFailed ? " 失敗" : " 成功");
-    tip += "\n次の撮影: ";
-    if (!IsMenuChecked(IDM_AUTO))
-        tip += "自動処理は停止中";
-    else if (const char* pause = SchedulePauseText(); *pause)
-        tip += pause;
-    else
-        tip += g_cycleBusy ? "撮影中" : ClockNow(g_countdown > 0 ? g_countdown : 0);
-    return tip;
+    TrayStatus status = g_tray.status;
+    if (!IsMenuChecked(IDM_AUTO)) {
+        status.next = NextCycle::ModeOff;
+    } else if (!ScheduleResumeText().empty()) {
+        status.next = NextCycle::Paused;
+        status.nextText = ScheduleResumeText();
+    } else if (g_cycleBusy) {
+        status.next = NextCycle::Busy;
+    } else {
+        status.next = NextCycle::CountingDown;
+        status.nextText = ClockNow(g_countdown > 0 ? g_countdown : 0);
+    }
+    return TrayTipText(status);
 }
 
 NOTIFYICONDATAA IconData(HWND window)
@@ -71,16 +70,8 @@ bool SendIcon(DWORD action)
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_PELMIX_TRAY;
     data.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(g_tray.failedIcon ? IDI_UPLOAD_FAILED : IDI_SMALL));
-    // The tooltip holds 127 bytes; a cut must not split a double-byte character.
-    const std::string tip = g_tray.tip.substr(0, sizeof(data.szTip) - 1);
-    size_t length = 0;
-    while (length < tip.size()) {
-        const size_t step = IsDBCSLeadByte(static_cast<BYTE>(tip[length])) ? 2 : 1;
-        if (length + step > tip.size())
-            break;
-        length += step;
-    }
-    memcpy(data.szTip, tip.data(), length);
+    // TrayTipText keeps to kTrayTipBytes; the buffer's terminating zero stays all the same.
+    memcpy(data.szTip, g_tray.tip.data(), std::min(g_tray.tip.size(), sizeof(data.szTip) - 1));
     return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
@@ -150,15 +141,15 @@ bool OnTrayWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 void NoteSaveForTray(const std::string& name)
 {
-    g_tray.saveTime = ClockNow();
-    g_tray.saveName = name;
+    g_tray.status.saveTime = ClockNow();
+    g_tray.status.saveName = PictureNamePart(name);
     RefreshTrayIcon();
 }
 
 void NoteUploadForTray(bool sent)
 {
-    g_tray.uploadTime = ClockNow();
-    g_tray.uploadFailed = !sent;
+    g_tray.status.uploadTime = ClockNow();
+    g_tray.status.uploadFailed = !sent;
     RefreshTrayIcon();
 }
 
@@ -167,10 +158,10 @@ void RefreshTrayIcon()
     if (!g_tray.shown)
         return;
     const std::string tip = TipText();
-    if (tip == g_tray.tip && g_tray.failedIcon == g_tray.uploadFailed)
+    if (tip == g_tray.tip && g_tray.failedIcon == g_tray.status.uploadFailed)
         return;
     g_tray.tip = tip;
-    g_tray.failedIcon = g_tray.uploadFailed;
+    g_tray.failedIcon = g_tray.status.uploadFailed;
     SendIcon(NIM_MODIFY);
 }
 

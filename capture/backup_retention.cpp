@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "picture_listing.h"
 #include "picture_path.h"
 #include "retention.h"
 #include "settings_store.h"
@@ -14,20 +15,11 @@
 
 namespace {
 
-// 100-ns intervals from 1601 to 1970.
-constexpr int64_t kUnixEpochInFileTime = 116444736000000000LL;
-
-int64_t UnixSeconds(const FILETIME& time)
-{
-    const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-    return (ticks - kUnixEpochInFileTime) / 10000000;
-}
-
 int64_t UnixNow()
 {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return UnixSeconds(now);
+    return UnixSecondsOf(now);
 }
 
 // The system's own full path of an open file or folder; empty when it cannot tell.
@@ -70,35 +62,21 @@ bool DeletePlainFile(const std::string& finalFolder, const std::string& folder, 
     return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
 }
 
-// The numbered pictures of the prefix in the folder (full, with its separator); names
-// without folder. Entries that are links are left out at once.
-std::vector<NumberedPicture> ListPictures(const std::string& folder, const std::string& prefix)
+// The numbered pictures of the prefix where the save puts them, as the limits weigh them.
+std::vector<NumberedPicture> ListPictures(const std::string& imageFolder, const std::string& prefix)
 {
     std::vector<NumberedPicture> pictures;
-    const std::string namePart = PictureNamePart(prefix);
-    WIN32_FIND_DATAA entry;
-    const FindHandle listing(FindFirstFileExA((folder + namePart + "*").c_str(), FindExInfoBasic, &entry,
-                                              FindExSearchNameMatch, nullptr, 0));
-    if (!listing)
-        return pictures;
-    do {
-        if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        const int32_t number = ParseNumberedPicture(entry.cFileName, namePart.c_str());
-        if (number >= 0)
-            pictures.push_back({entry.cFileName, number, UnixSeconds(entry.ftLastWriteTime)});
-    } while (FindNextFileA(listing.get(), &entry));
+    for (const ListedPicture& p : ListNumberedPictures(imageFolder, prefix))
+        pictures.push_back({p.name, p.number, UnixSecondsOf(p.writeTime)});
     return pictures;
 }
 
-// The folder the prefix's pictures lie in, as the save names them (with its separator),
-// and its full path as the system gives it, for DeletePlainFile.
+// The folder the prefix's pictures lie in (with its separator), and its full path as the
+// system gives it, for DeletePlainFile.
 struct PictureFolder {
-    PictureFolder(const std::string& localDir, const std::string& prefix)
+    PictureFolder(const std::string& imageFolder, const std::string& prefix)
+        : folder(PictureFolderIn(imageFolder, prefix)), finalFolder(FinalFolderPath(folder))
     {
-        const std::string pattern = PicturePath(localDir, prefix + "*");
-        folder = pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
-        finalFolder = FinalFolderPath(folder);
     }
     std::string folder;
     std::string finalFolder;
@@ -114,22 +92,24 @@ std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved)
     if (keepFiles <= 0 && keepDays <= 0)
         return deleted;
     const std::string prefix = ReadSetting(Setting::st);
-    const PictureFolder at(ReadSetting(Setting::localDir), prefix);
+    const std::string imageFolder = ImageFolderPath(ReadSetting(Setting::localDir));
+    const PictureFolder at(imageFolder, prefix);
     const std::string kept = PictureNamePart(justSaved);
-    for (const std::string& name : PicturesToDelete(ListPictures(at.folder, prefix), keepFiles, keepDays, UnixNow(), kept)) {
+    for (const std::string& name :
+         PicturesToDelete(ListPictures(imageFolder, prefix), keepFiles, keepDays, UnixNow(), kept)) {
         if (DeletePlainFile(at.finalFolder, at.folder, name))
             deleted.push_back(name);
     }
     return deleted;
 }
 
-std::vector<std::string> DeleteOldestPictures(const std::string& localDir, const std::string& prefix,
+std::vector<std::string> DeleteOldestPictures(const std::string& imageFolder, const std::string& prefix,
                                               const std::function<bool()>& needMore)
 {
     std::vector<std::string> deleted;
-    const PictureFolder at(localDir, prefix);
+    const PictureFolder at(imageFolder, prefix);
     // The backup limits' own order: keeping one gives every other picture, oldest first.
-    for (const std::string& name : PicturesToDelete(ListPictures(at.folder, prefix), 1, 0, UnixNow(), "")) {
+    for (const std::string& name : PicturesToDelete(ListPictures(imageFolder, prefix), 1, 0, UnixNow(), "")) {
         if (!DeletePlainFile(at.finalFolder, at.folder, name))
             continue;
         deleted.push_back(name);

@@ -11,9 +11,10 @@
 // Returns the names deleted (without folder), oldest first.
 std::vector<std::string> ApplyRetentionLimits(const std::string& justSaved);
 
-// Deletes the numbered pictures of the prefix in local_dir's folder one at a time, oldest
-// first in the order of the backup limits, while needMore(), asked after each deletion,
-// says that more room is needed. The newest picture, the fixed slot and everything that
-// ApplyRetentionLimits would not delete stay. Returns the names deleted, oldest first.
-std::vector<std::string> DeleteOldestPictures(const std::string& localDir, const std::string& prefix,
+// Deletes the numbered pictures of the prefix in the image folder (a full path:
+// ImageFolderPath) one at a time, oldest first in the order of the backup limits, while
+// needMore(), asked after each deletion, says that more room is needed. The newest
+// picture, the fixed slot and everything that ApplyRetentionLimits would not delete stay.
+// Returns the names deleted, oldest first.
+std::vector<std::string> DeleteOldestPictures(const std::string& imageFolder, const std::string& prefix,
                                               const std::function<bool()>& needMore);

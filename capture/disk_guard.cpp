@@ -1,9 +1,10 @@
-// The free-space margin of the image folder's drive, kept by deleting the oldest pictures.
+// The free-space margin of the pictures' drive, kept by deleting the oldest pictures.
 #include "disk_guard.h"
 
 #include <windows.h>
 
 #include "backup_retention.h"
+#include "picture_path.h"
 
 bool QueryFreeBytes(const std::string& folder, uint64_t* freeBytes)
 {
@@ -18,11 +19,16 @@ RoomForSave MakeRoomForSave(const std::string& imageFolder, const std::string& p
                             FreeSpaceQuery query)
 {
     RoomForSave room;
-    if (keepFreeBytes == 0 || !query(imageFolder, &room.freeBytes) || room.freeBytes >= keepFreeBytes)
+    if (keepFreeBytes == 0)
+        return room;
+    // The drive the pictures are saved on and deleted from, which a prefix with a drive or
+    // share of its own puts elsewhere than the image folder.
+    const std::string folder = PictureFolderIn(imageFolder, prefix);
+    if (!query(folder, &room.freeBytes) || room.freeBytes >= keepFreeBytes)
         return room;
     bool known = true;
     room.deleted = DeleteOldestPictures(imageFolder, prefix, [&] {
-        known = query(imageFolder, &room.freeBytes);
+        known = query(folder, &room.freeBytes);
         return known && room.freeBytes < keepFreeBytes;
     });
     // A drive whose free space can no longer be read is left as it is.

@@ -31,6 +31,8 @@ class ImageFolder {
 public:
     explicit ImageFolder(const std::string& localDir) : full_(ImageFolderPath(localDir)) {}
     std::string PathOf(const std::string& name) const { return PicturePathIn(full_, name); }
+    // Where the listing looks: the folder of the prefix's pictures.
+    std::string PicturesOf(const std::string& prefix) const { return PictureFolderIn(full_, prefix); }
 
 private:
     std::string full_;
@@ -62,13 +64,6 @@ int32_t ScanNextNumber(const ImageFolder& folder, const std::string& prefix, int
     }
     aboveTheHighest = scan.AboveTheHighest();
     return scan.Next();
-}
-
-// The folder the listing looks in: the prefix's folder part, made full.
-std::string ListedFolder(const ImageFolder& imageFolder, const std::string& prefix)
-{
-    const std::string pattern = imageFolder.PathOf(prefix + "*");
-    return pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
 }
 
 bool FolderWriteTime(const std::string& folder, FILETIME& time)
@@ -315,7 +310,7 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
     if (!PrefixMakesFindableNames(prefix.c_str()) || !FormatNumberedName(probe, prefix.c_str(), 0, ".bmp"))
         return outcome;
     static ScanMemory memory;
-    const std::string listed = ListedFolder(folder, prefix);
+    const std::string listed = folder.PicturesOf(prefix);
     bool remembered = false;
     const int32_t number = NextNumber(memory, folder, prefix, startNumber, listed, remembered);
     // With every number taken nothing is overwritten, and no file is named.

@@ -1,7 +1,7 @@
-// One listing of the numbered pictures for the free-space margin and the timelapse.
+// One listing of the numbered pictures for the backup limits, the free-space margin and the timelapse.
 #include "picture_listing.h"
 
-#include "capture_core.h"
+#include "picture_path.h"
 #include "retention.h"
 #include "win_handles.h"
 
@@ -9,17 +9,6 @@ namespace {
 
 // 100-ns intervals from 1601 to 1970.
 constexpr int64_t kUnixEpochInFileTime = 116444736000000000LL;
-
-bool IsSlash(char c) { return c == '\\' || c == '/'; }
-
-std::string ListingFolder(const std::string& imageFolder, const std::string& folderPart)
-{
-    if (!folderPart.empty() && (IsSlash(folderPart[0]) || folderPart.find(':') != std::string::npos))
-        return folderPart;
-    if (imageFolder.empty())
-        return folderPart;
-    return imageFolder + (IsSlash(imageFolder.back()) ? "" : "\\") + folderPart;
-}
 
 }  // namespace
 
@@ -31,9 +20,8 @@ int64_t UnixSecondsOf(const FILETIME& time)
 
 std::vector<ListedPicture> ListNumberedPictures(const std::string& imageFolder, const std::string& prefix)
 {
-    const char* namePart = FileNamePart(prefix.c_str());
-    const std::string folder =
-        ListingFolder(imageFolder, prefix.substr(0, static_cast<size_t>(namePart - prefix.c_str())));
+    const std::string folder = PictureFolderIn(imageFolder, prefix);
+    const std::string namePart = PictureNamePart(prefix);
     std::vector<ListedPicture> pictures;
     WIN32_FIND_DATAA entry;
     const FindHandle listing(FindFirstFileExA((folder + namePart + "*").c_str(), FindExInfoBasic, &entry,
@@ -43,7 +31,7 @@ std::vector<ListedPicture> ListNumberedPictures(const std::string& imageFolder, 
     do {
         if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
-        const int32_t number = ParseNumberedPicture(entry.cFileName, namePart);
+        const int32_t number = ParseNumberedPicture(entry.cFileName, namePart.c_str());
         if (number >= 0)
             pictures.push_back({folder + entry.cFileName, entry.cFileName, number, entry.ftLastWriteTime});
     } while (FindNextFileA(listing.get(), &entry));

@@ -7,15 +7,15 @@
 #include <vector>
 
 struct ListedPicture {
-    std::string path;  // the folder as given, then the name
+    std::string path;  // full
     std::string name;  // the name alone
     int32_t number;
     FILETIME writeTime;
 };
 
-// Every file named exactly prefix, five digits and .jpg or .bmp; a folder part of the prefix
-// is read against the image folder unless it starts at a root. Folders and links are left
-// out: neither is a picture this program wrote.
+// Every file named exactly prefix, five digits and .jpg or .bmp, in the prefix's folder of
+// the image folder (a full path: ImageFolderPath) as PictureFolderIn gives it. Folders and
+// links are left out: neither is a picture this program wrote.
 std::vector<ListedPicture> ListNumberedPictures(const std::string& imageFolder, const std::string& prefix);
 
 // Seconds since 1970, UTC.

@@ -9,6 +9,7 @@
 #include "capture_core.h"
 #include "jpeg_header.h"
 #include "picture_listing.h"
+#include "picture_path.h"
 #include "timelapse_plan.h"
 
 namespace {
@@ -16,14 +17,6 @@ namespace {
 bool HasJpegExtension(const std::string& name)
 {
     return name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".jpg") == 0;
-}
-
-std::string Joined(const std::string& folder, const std::string& name)
-{
-    if (folder.empty())
-        return name;
-    const char last = folder.back();
-    return last == '\\' || last == '/' ? folder + name : folder + '\\' + name;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes)
@@ -164,11 +157,14 @@ TimelapseOutcome MakeDailyTimelapse(const TimelapseJob& job)
     outcome.day = TimelapseDay(pictures, job.today);
     if (outcome.day == 0)
         return outcome;
-    outcome.name = TimelapseFileName(outcome.day);
-    const std::string path = Joined(job.imageFolder, outcome.name);
+    // Beside the pictures, and named as the save names them: the prefix's folder part first.
+    const size_t folderPart = job.prefix.size() - PictureNamePart(job.prefix).size();
+    outcome.name = job.prefix.substr(0, folderPart) + TimelapseFileName(outcome.day);
+    const std::string folder = PictureFolderIn(job.imageFolder, job.prefix);
+    const std::string path = folder + TimelapseFileName(outcome.day);
     if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
         return outcome;
-    const std::string part = Joined(job.imageFolder, TimelapsePartName(outcome.day));
+    const std::string part = folder + TimelapsePartName(outcome.day);
     const std::vector<std::string> frames = TimelapseFrames(pictures, outcome.day, job.maxFrames);
     DeleteFileA(part.c_str());
     bool written = WriteMjpegAvi(part, frames, job.fps, &outcome.frames, &outcome.why);

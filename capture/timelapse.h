@@ -9,7 +9,7 @@
 
 // Everything the maker needs, copied on the window's thread: it runs on a thread of its own.
 struct TimelapseJob {
-    std::string imageFolder;
+    std::string imageFolder;  // full: ImageFolderPath
     std::string prefix;
     int32_t fps = 24;
     int32_t maxFrames = 1440;
@@ -25,14 +25,14 @@ enum class TimelapseResult {
 struct TimelapseOutcome {
     TimelapseResult result = TimelapseResult::NothingToMake;
     int32_t day = 0;
-    std::string name;  // timelapse-YYYYMMDD.avi, relative to the image folder
+    std::string name;  // the prefix's folder part and timelapse-YYYYMMDD.avi, as a picture's name is
     size_t frames = 0;
     std::string why;  // with Failed
 };
 
 // Makes the video of the latest day before job.today that has JPEG pictures, unless it
-// exists. It is written under a name of its own and renamed when whole; a failure leaves
-// neither file. A picture that is no readable JPEG, or not of the first one's size, is left out.
+// exists, in the folder of those pictures. It is written under a name of its own and
+// renamed when whole; a failure leaves neither file. A picture that is no readable JPEG, or not of the first one's size, is left out.
 TimelapseOutcome MakeDailyTimelapse(const TimelapseJob& job);
 
 // The frames, in order, into a new Motion-JPEG AVI at `path`. False with the reason when

@@ -26,4 +26,8 @@ std::string ImageFolderPath(const std::string& localDir);
 std::string PicturePathIn(const std::string& imageFolder, const std::string& name);
 // The same from local_dir as the settings hold it.
 std::string PicturePath(const std::string& localDir, const std::string& name);
+// The folder that the numbered pictures of `prefix` lie in, read as PicturePathIn reads
+// their names, with its separator: what the backup limits, the free-space margin and the
+// daily timelapse list, and where the timelapse is written.
+std::string PictureFolderIn(const std::string& imageFolder, const std::string& prefix);
 #endif

@@ -34,3 +34,10 @@ std::string PicturePath(const std::string& localDir, const std::string& name)
 {
     return PicturePathIn(ImageFolderPath(localDir), name);
 }
+
+std::string PictureFolderIn(const std::string& imageFolder, const std::string& prefix)
+{
+    // A name of the prefix's pattern, so that the system reads the folder as it reads a picture's.
+    const std::string pattern = PicturePathIn(imageFolder, prefix + "*");
+    return pattern.substr(0, pattern.size() - PictureNamePart(pattern).size());
+}

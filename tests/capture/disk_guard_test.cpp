@@ -56,6 +56,7 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         bool queryWorks;
         std::vector<std::string> deleted;
         bool enough;
+        bool fromAbove = false;  // the prefix names the pictures' folder from the folder above it
     };
     const Case cases[] = {
         {0, 0, true, {}, true},
@@ -63,6 +64,7 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         {5000, 4500, true, {"pc00001.jpg"}, true},
         // Of two written in the same second the lower number is the older.
         {5000, 2500, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg"}, true},
+        {5000, 2500, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg"}, true, true},
         // The newest picture, the fixed slot, look-alikes and a folder stay.
         {99000, 0, true, {"pc00001.jpg", "pc00002.bmp", "pc00003.jpg", "pc00004.JPG"}, false},
         {5000, 0, false, {}, true},
@@ -85,7 +87,8 @@ TEST(DiskGuard, DeletesTheOldestPicturesUntilTheMarginIsFree)
         g_startFree = c.startFree;
         g_queryWorks = c.queryWorks;
 
-        const RoomForSave room = MakeRoomForSave(folder, "pc", c.keepFree, FakeFreeBytes);
+        const RoomForSave room = MakeRoomForSave(c.fromAbove ? scratch.path() : folder, c.fromAbove ? "img\\pc" : "pc",
+                                                 c.keepFree, FakeFreeBytes);
         EXPECT_EQ(room.deleted, c.deleted);
         EXPECT_EQ(room.enough, c.enough);
         EXPECT_EQ(FolderEntries(folder).size(), 9 - c.deleted.size());

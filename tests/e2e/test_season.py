@@ -4,12 +4,13 @@ import datetime
 import hashlib
 import json
 import os
+import socket
 import subprocess
 import time
 
 import pytest
 
-from pelmix_e2e import Pelmix, log_events, wait_until
+from pelmix_e2e import IDM_UPLOAD, Pelmix, log_events, pixel_box, screenshot, wait_until
 
 PAUSED = "撮影休止中 ("
 
@@ -119,6 +120,8 @@ TIMELAPSE_CASES = {
     "the latest earlier day when Pelmix was off for days": dict(
         pictures=[("pc00001.jpg", 1, 3, 12), ("pc00002.jpg", 2, 2, 12), ("pc00003.jpg", 3, 2, 13)],
         ini="timelapse_fps=0\r\n", day=2, frames=[2, 3], rate="24/1"),
+    "pictures in the prefix's folder, the video beside them": dict(st="sub\\pc", ini="", day=1, frames=[2, 1],
+        rate="24/1", pictures=[("pc00002.jpg", 2, 1, 6), ("pc00001.jpg", 1, 1, 7)]),
     "nothing before today": dict(pictures=[("pc00001.jpg", 1, 0, 0, 1)], ini="", day=None, frames=None),
 }
 
@@ -128,10 +131,13 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     c = TIMELAPSE_CASES[case]
     folder = tmp_path / "run"
     folder.mkdir()
+    st = c.get("st", "pc")
+    pictures = folder / st[:-len("pc")].replace("\\", "/")
+    pictures.mkdir(exist_ok=True)
     for name, index, *when in c["pictures"]:
-        (folder / name).write_bytes(jpegs[index])
-        os.utime(folder / name, (day_at(*when),) * 2)
-    app = start(folder, probe, "timelapse=1\r\n" + c["ini"])
+        (pictures / name).write_bytes(jpegs[index])
+        os.utime(pictures / name, (day_at(*when),) * 2)
+    app = start(folder, probe, f"timelapse=1\r\nst={st}\r\n" + c["ini"])
     try:
         made = lambda: [e for e in log_events(folder) if e.startswith("タイムラプス")]
         if c["day"] is None:
@@ -143,23 +149,34 @@ def test_the_day_before_becomes_a_timelapse_of_its_jpegs(tmp_path, probe, jpegs,
     finally:
         app.kill()
     name = (datetime.date.today() - datetime.timedelta(days=c["day"])).strftime("timelapse-%Y%m%d.avi")
-    assert made() == [f"タイムラプスを作成しました ({name}, {len(c['frames'])} コマ)"]
-    assert not [f for f in os.listdir(folder) if f.endswith(".part")]
-    video = probe_video(folder / name)
+    assert made() == [f"タイムラプスを作成しました ({st[:-len('pc')]}{name}, {len(c['frames'])} コマ)"]
+    assert not [f for f in os.listdir(pictures) if f.endswith(".part")]
+    video = probe_video(pictures / name)
     assert video == {"codec": "mjpeg", "rate": c["rate"], "frames": len(c["frames"]), "decode_errors": "",
                      "decoded": len(c["frames"]),
                      "md5": [hashlib.md5(jpegs[i]).hexdigest() for i in c["frames"]]}
 
 
-def test_with_tray_minimising_hides_the_window_and_a_double_click_on_the_icon_brings_it_back(tmp_path, probe):
+def test_with_tray_the_icon_shows_a_failed_upload_and_minimising_hides_the_window_till_a_double_click(tmp_path, probe):
     folder = tmp_path / "run"
     folder.mkdir()
-    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\ntray=1\r\n")
+    refusing = socket.socket()  # bound, never listening: the upload is refused at once
+    refusing.bind(("127.0.0.1", 0))
+    (folder / "Pelmix.ini").write_bytes(b"[SETTING]\r\ntray=1\r\nserver=127.0.0.1\r\nftp_port=%d\r\n"
+                                        % refusing.getsockname()[1])
     app = Pelmix(folder, probe, source="testpattern")
     try:
         assert wait_until(app.x_window, timeout=10)
         app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
         assert wait_until(lambda: not app.x_window(), timeout=10)
+        # The icon in Wine's own notification area, with the window out of its way: the camera (no
+        # red at this size), then after a failed upload the camera with a red cross.
+        icon = int(probe.ask("child", probe.number("find", "__winex11_standalone_tray")).split()[0])
+        red = lambda: pixel_box(screenshot(tmp_path / "tray.png"), *app.screen_rect(icon)).count("FF0000")
+        assert icon and wait_until(lambda: red() == 0, timeout=10)
+        app.command(32779)  # save a JPEG
+        app.command(IDM_UPLOAD)
+        assert wait_until(red, timeout=10)
         app.post(0x8000 + 26, 1, 0x0203)  # the icon's message: WM_LBUTTONDBLCLK
         assert wait_until(app.x_window, timeout=10)
         assert wait_until(lambda: app.probe.number("iconic", app.hwnd) == 0, timeout=5)
