@@ -22,13 +22,15 @@ public:
     // could be made, and the picture itself is then sent.
     std::string Finish();
 
-private:
+    // Makes the copy where it is called; the worker thread's part.
     static DWORD WINAPI Make(void* self);
+
+private:
     void Wait();
 
     std::string caption_;
     int32_t quality_ = 0;
     bool started_ = false;
-    HANDLE thread_ = nullptr;
+    bool running_ = false;  // the worker is making this copy
     std::string path_;  // set by the thread
 };
