@@ -267,7 +267,7 @@ void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity]
     char text[kCaptionCapacity];
     std::time_t now = std::time(nullptr);
     ExpandCaption(text, format.c_str(), std::localtime(&now));
-    UploadCopy copy(g_canvas.Header(), g_canvas.Pixels(), text, quality);
+    UploadCopy copy(UploadCopyFormat::Jpeg, g_canvas.Header(), g_canvas.Pixels(), text, quality);
     DrawCaptionOnCanvas(target.captionShownIn, g_canvas, text);
     FormatNumberedName(name, prefix.c_str(), number, ".jpg");
     SaveJpegFile(target.folder.PathOf(name).c_str(), g_canvas.Header(), g_canvas.Pixels(), std::clamp(quality, 1, 100));
@@ -275,22 +275,31 @@ void SaveCaptionedJpeg(const SaveTarget& target, char (&name)[kFileNameCapacity]
 }
 
 // The frame as the capture window writes it, with the caption drawn on it if asked.
-void SaveBmp(const SaveTarget& target, const char* name, bool caption, const std::string& format)
+// The upload's copy is made from the file as written, before the caption.
+void SaveBmp(const SaveTarget& target, const char* name, bool caption, const std::string& format,
+             std::string& uploadCopy)
 {
     const std::string path = target.folder.PathOf(name);
     if (target.captureWindow && IsWindow(target.captureWindow))
         SendMessageA(target.captureWindow, WM_CAP_FILE_SAVEDIB, 0, reinterpret_cast<LPARAM>(path.c_str()));
     TurnSavedBmp(path);
-    if (!caption)
+    if (!caption && !UploadCopy::Asked())
         return;
     DibImage image;
     if (!image.LoadBmp(path.c_str()))
         return;
-    char text[kCaptionCapacity];
-    std::time_t now = std::time(nullptr);
-    ExpandCaption(text, format.c_str(), std::localtime(&now));
-    DrawCaption(target.captionShownIn, image, text);
-    image.SaveBmp(path.c_str());
+    char text[kCaptionCapacity] = "";
+    if (caption) {
+        std::time_t now = std::time(nullptr);
+        ExpandCaption(text, format.c_str(), std::localtime(&now));
+    }
+    UploadCopy copy(UploadCopyFormat::Bmp, image.dib, image.dib + DibHeader::Parse(image.dib).PixelOffset(),
+                    caption ? text : nullptr, 0);
+    if (caption) {
+        DrawCaption(target.captionShownIn, image, text);
+        image.SaveBmp(path.c_str());
+    }
+    uploadCopy = copy.Finish();
     image.Release();
 }
 
@@ -323,7 +332,7 @@ SaveOutcome SaveNextNumbered(SaveKind kind, int32_t startNumber, HWND captureWin
         SaveCaptionedJpeg(target, name, prefix, number, format, quality, outcome.uploadCopy);
     } else {
         FormatNumberedName(name, prefix.c_str(), number, ".bmp");
-        SaveBmp(target, name, kind == SaveKind::CaptionedBmp, format);
+        SaveBmp(target, name, kind == SaveKind::CaptionedBmp, format, outcome.uploadCopy);
     }
     const bool produced = GetFileAttributesA(folder.PathOf(name).c_str()) != INVALID_FILE_ATTRIBUTES;
     memory.Remember(listed, prefix, startNumber, produced ? number + 1 : number, remembered);

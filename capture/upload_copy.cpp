@@ -1,5 +1,5 @@
-// The upload's smaller copy: scaled first, captioned on the smaller picture, JPEG; all of
-// it beside the save's own export.
+// The upload's smaller copy: scaled first, captioned on the smaller picture, a JPEG or a
+// BMP as the picture is; all of it beside the save's own export.
 #include "upload_copy.h"
 
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include "dib_transform.h"
 #include "jpeg_export.h"
 #include "settings_store.h"
+#include "simple_file.h"
 #include "upload_core.h"
 #include "upload_folder.h"
 #include "win_handles.h"
@@ -60,6 +61,20 @@ bool KeepSection(Kept& kept, int32_t width, int32_t height)
     return true;
 }
 
+// The kept section's picture as a 24-bit BMP file; one cut short is removed.
+bool SaveBmpCopy(const char* path, const Kept& kept)
+{
+    const uint32_t pixelBytes = DibHeader::Parse(kept.info).PixelAreaSize();
+    uint8_t headers[kBmpHeadersSize];
+    WritePlainBmpHeaders(headers, kept.width, kept.height, 24, pixelBytes);
+    SimpleFile file;
+    bool written = file.Create(path) && file.Write(headers, sizeof headers) && file.Write(kept.bits, pixelBytes);
+    written = file.Close() && written;
+    if (!written)
+        DeleteFileA(path);
+    return written;
+}
+
 // The thread that makes the copies, one at a time, for the rest of the process. A thread
 // made for each save cost that save more than the copy itself: under Wine it began 3 to 4 ms
 // late (a new thread attaches to every DLL first) and slowed the save's own export meanwhile.
@@ -105,8 +120,11 @@ CopyWorker* TheCopyWorker()
 
 }  // namespace
 
-UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption,
+bool UploadCopy::Asked() { return ReadSetting(Setting::uploadWidth) > 0; }
+
+UploadCopy::UploadCopy(UploadCopyFormat format, const uint8_t* header, const uint8_t* pixelRows, const char* caption,
                        int32_t archiveQuality)
+    : format_(format)
 {
     const int32_t maxWidth = ReadSetting(Setting::uploadWidth);
     const DibHeader picture = DibHeader::Parse(header);
@@ -116,11 +134,16 @@ UploadCopy::UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const ch
     quality_ = std::clamp(stored != 0 ? stored : archiveQuality, 1, 100);
     int32_t width, height;
     ScaledSize(picture.width, picture.height, maxWidth, width, height);
+    // A BMP of the picture's own size has no quality of its own to take: it would be the
+    // picture again, so the picture itself is sent.
+    if (format == UploadCopyFormat::Bmp && width == picture.width)
+        return;
     if (!KeepSection(g_kept, width, height))
         return;
     g_kept.header.assign(header, header + picture.PixelOffset());
     g_kept.rows.assign(pixelRows, pixelRows + picture.PixelAreaSize());
-    caption_ = caption;
+    captioned_ = caption != nullptr;
+    caption_ = captioned_ ? caption : "";
     started_ = true;
     // Without the worker the copy is made when it is asked for.
     CopyWorker* worker = TheCopyWorker();
@@ -139,7 +162,7 @@ DWORD WINAPI UploadCopy::Make(void* self)
     UploadCopy& copy = *static_cast<UploadCopy*>(self);
     if (!ScaleToRgb24(g_kept.header.data(), g_kept.rows.data(), g_kept.width, g_kept.height, g_kept.bits))
         return 0;
-    {
+    if (copy.captioned_) {
         const MemoryDc memoryDc(nullptr);
         if (memoryDc.get()) {
             Selection selection(memoryDc.get(), g_kept.section);
@@ -148,8 +171,10 @@ DWORD WINAPI UploadCopy::Make(void* self)
     }
     // The export reads the section's memory directly: GDI must have finished drawing.
     GdiFlush();
-    const std::string path = UploadFolderFile(UploadScaledCopyName);
-    if (!path.empty() && SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, copy.quality_))
+    const bool bmp = copy.format_ == UploadCopyFormat::Bmp;
+    const std::string path = UploadFolderFile(bmp ? UploadScaledBmpCopyName : UploadScaledCopyName);
+    if (!path.empty() && (bmp ? SaveBmpCopy(path.c_str(), g_kept)
+                              : SaveJpegFile(path.c_str(), g_kept.info, g_kept.bits, copy.quality_)))
         copy.path_ = path;
     return 0;
 }

@@ -1,19 +1,31 @@
-// The smaller copy of a captioned picture that the upload sends instead of it. The
-// picture is scaled on a thread of its own while the save exports the full one.
+// The smaller copy of a picture that the upload sends instead of it. The picture is
+// scaled on a thread of its own while the save writes the full one.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
+// What the copy is written as: what the picture it stands in for is, since it is sent
+// under that picture's remote name.
+enum class UploadCopyFormat {
+    Jpeg,  // of upload_quality
+    Bmp,   // 24 bits; only made when it is smaller than the picture
+};
+
 class UploadCopy {
 public:
+    // Whether upload_width asks for copies.
+    static bool Asked();
+
     // With upload_width set: starts making the copy of the picture (info header with masks
     // or colour table, bottom-up rows, no caption yet): scaled to at most that width, the
-    // caption drawn on the smaller picture so that it stays legible, written as a JPEG of
-    // upload_quality (0 or absent: archiveQuality) in the upload's temporary folder. The
-    // picture is copied first, so the caller may draw on it at once. One copy at a time.
-    UploadCopy(const uint8_t* header, const uint8_t* pixelRows, const char* caption, int32_t archiveQuality);
+    // caption (none when null) drawn on the smaller picture so that it stays legible,
+    // written in the given format in the upload's temporary folder; a JPEG takes
+    // upload_quality (0 or absent: archiveQuality). The picture is copied first, so the
+    // caller may draw on it at once. One copy at a time.
+    UploadCopy(UploadCopyFormat format, const uint8_t* header, const uint8_t* pixelRows, const char* caption,
+               int32_t archiveQuality);
     ~UploadCopy();
     UploadCopy(const UploadCopy&) = delete;
     UploadCopy& operator=(const UploadCopy&) = delete;
@@ -28,6 +40,8 @@ public:
 private:
     void Wait();
 
+    UploadCopyFormat format_;
+    bool captioned_ = false;
     std::string caption_;
     int32_t quality_ = 0;
     bool started_ = false;

@@ -113,3 +113,9 @@ std::string UploadScaledCopyName(const std::string& startFolder)
     std::string name = UploadCopyName(startFolder);
     return name.replace(name.rfind('.'), std::string::npos, ".jpg");
 }
+
+std::string UploadScaledBmpCopyName(const std::string& startFolder)
+{
+    std::string name = UploadCopyName(startFolder);
+    return name.replace(name.rfind('.'), std::string::npos, ".bmp");
+}

@@ -43,3 +43,5 @@ std::string UploadCopyName(const std::string& startFolder);
 // The smaller picture a save leaves for the upload to send (upload_width), in the same
 // folder as the copy above and named after the program's folder the same way.
 std::string UploadScaledCopyName(const std::string& startFolder);
+// The same for the smaller copy of a BMP save.
+std::string UploadScaledBmpCopyName(const std::string& startFolder);

@@ -6,6 +6,7 @@ whether the preview runs again after an upload.
 import contextlib
 import os
 import pathlib
+import struct
 import threading
 import time
 
@@ -74,10 +75,23 @@ def save_jpeg(app):
     return names[-1]
 
 
+def save_bmp(app):
+    app.send(WM_KEYDOWN, VK_SPACE)
+    name, = [n for n in pictures(app.folder_path, ".bmp") if n != "frame.bmp"]
+    return name
+
+
 def jpeg_size(data):
     """Width and height from a baseline JPEG's frame header."""
     at = data.index(b"\xff\xc0")
     return int.from_bytes(data[at + 7:at + 9], "big"), int.from_bytes(data[at + 5:at + 7], "big")
+
+
+def bmp_size(data):
+    """Width and height of a whole 24-bit bottom-up BMP."""
+    size, _, offset, _, width, height, _, bits = struct.unpack_from("<IIIIiiHH", data, 2)
+    assert data[:2] == b"BM" and bits == 24 and size == len(data) == offset + height * ((width * 3 + 3) & ~3)
+    return width, height
 
 
 def assert_active_mode(server):
@@ -123,25 +137,23 @@ class TestStoredFile:
         assert server.stored_files() == [name]
         assert read(server.root_path / name) == read(app.folder_path / name)
 
-    def test_with_upload_width_the_smaller_copy_is_sent_and_the_picture_stays_whole(self, launch, server):
+    @pytest.mark.parametrize("save, size", [(save_jpeg, jpeg_size), (save_bmp, bmp_size)], ids=["jpeg", "space"])
+    def test_with_upload_width_the_smaller_copy_is_sent_and_the_picture_stays_whole(self, launch, server, save, size):
         app = launch(**server_settings(ADDRESS, upload_width=80))
-        name = save_jpeg(app)
+        name = save(app)
         app.command(UPLOAD)
         assert server.stored_files() == [name]
-        assert jpeg_size(read(server.root_path / name)) == (80, 60)
-        assert jpeg_size(read(app.folder_path / name)) == (160, 120)
+        assert size(read(server.root_path / name)) == (80, 60)
+        assert size(read(app.folder_path / name)) == (160, 120)
 
-    @pytest.mark.parametrize("dut_jpg", ["", "cam.jpg"], ids=["own_name", "dut_jpg"])
-    def test_after_a_space_save_the_bmp_is_sent(self, launch, server, dut_jpg):
-        app = launch(**server_settings(ADDRESS, dut_jpg=dut_jpg))
-        app.send(WM_KEYDOWN, VK_SPACE)
-        bmps = pictures(app.folder_path, ".bmp")
-        bmps.remove("frame.bmp")
-        assert len(bmps) == 1
+    @pytest.mark.parametrize("dut_jpg, width", [("", 0), ("cam.jpg", 0), ("", 320)], ids=["own", "dut_jpg", "narrower"])
+    def test_after_a_space_save_the_bmp_is_sent(self, launch, server, dut_jpg, width):
+        app = launch(**server_settings(ADDRESS, dut_jpg=dut_jpg, upload_width=width))
+        name = save_bmp(app)
         app.command(UPLOAD)
-        remote = dut_jpg or bmps[0]
+        remote = dut_jpg or name
         assert server.stored_files() == [remote]
-        assert read(server.root_path / remote) == read(app.folder_path / bmps[0])
+        assert read(server.root_path / remote) == read(app.folder_path / name)
 
     def test_the_title_shows_only_the_upload_title_meanwhile_and_comes_back(self, launch, server, probe):
         app = launch(**server_settings(ADDRESS))
