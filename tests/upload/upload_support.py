@@ -84,6 +84,20 @@ def end_process(proc):
         proc.stdout.close()
 
 
+def wait_listening(server, address, port, name, output):
+    """Returns once the server takes connections; stops it and says why when it never does."""
+    for _ in range(100):
+        try:
+            socket.create_connection((address, port), timeout=1).close()
+            return
+        except OSError:
+            if server.proc.poll() is not None:
+                raise RuntimeError(name + " did not start: " + output())
+            time.sleep(0.1)
+    server.stop()
+    raise RuntimeError(name + " does not listen")
+
+
 class FtpServer:
     """ftp_server.py on a loopback address, port 21; stops itself after `lifetime` s."""
 
@@ -277,16 +291,7 @@ class FtpsServer:
         self.proc = subprocess.Popen(["/usr/sbin/vsftpd", str(config)], stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT, text=True)
         self.deadline = time.monotonic() + lifetime
-        for _ in range(100):
-            try:
-                socket.create_connection((address, port), timeout=1).close()
-                return
-            except OSError:
-                if self.proc.poll() is not None:
-                    raise RuntimeError("vsftpd did not start: " + self.proc.stdout.read())
-                time.sleep(0.1)
-        self.stop()
-        raise RuntimeError("vsftpd does not listen")
+        wait_listening(self, address, port, "vsftpd", lambda: self.proc.stdout.read())
 
     def commands(self):
         """Every command the clients sent, as vsftpd logged it ("PASS <password>" hides it)."""
@@ -377,16 +382,7 @@ class SshServer:
                                          str(self.changes_log), "-e", "create,delete,modify,moved_from,moved_to",
                                          str(self.root_path)], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.watcher.stderr.readline()  # "Watches established."
-        for _ in range(100):
-            try:
-                socket.create_connection((address, port), timeout=1).close()
-                return
-            except OSError:
-                if self.proc.poll() is not None:
-                    raise RuntimeError("sshd did not start: " + self.text())
-                time.sleep(0.1)
-        self.stop()
-        raise RuntimeError("sshd does not listen")
+        wait_listening(self, address, port, "sshd", self.text)
 
     def make_folder(self, name):  # in the login folder, owned by the login user
         (self.root_path / name).mkdir()
