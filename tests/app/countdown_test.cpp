@@ -48,41 +48,38 @@ std::string Title(int32_t countdown, const char* appTitle = "Pelmix")
 
 }  // namespace
 
-TEST(CountdownPeriod, WithoutUploadTheFiringTickShowsTheFullPeriodThenCountsToOne)
+// The ticks after a cycle: what the title counts and which tick fires the next one. An
+// upload shortens the period; a timer of zero or less fires on every tick, and so does an
+// upload longer than the period.
+TEST(CountdownPeriod, TheUploadShortensThePeriodAndTheTitleCountsDown)
 {
+    const struct { int32_t timer; uint32_t upload; int32_t after; std::vector<int32_t> shown; int firing; } runs[] = {
+        {60, 0, 60000, Descending(59, 1), 60},
+        {60, 1500, 58500, Descending(57, 0), 59},
+        {0, 0, 0, {}, 1},
+        {-5, 0, -5000, {}, 1},
+        {INT_MIN / 1000, 0, CountdownForPeriod(INT_MIN / 1000), {}, 1},
+        {2, 5000, -3000, {}, 1},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(std::to_string(r.timer) + " s, upload " + std::to_string(r.upload) + " ms");
+        EXPECT_EQ(CountdownAfterCycle(r.timer, r.upload), r.after);
+        const TickRun run = TicksAfterCycle(r.timer, r.upload);
+        EXPECT_EQ(run.shown, r.shown);
+        EXPECT_EQ(run.firingTick, r.firing);
+    }
     EXPECT_EQ(CountdownSeconds(CountdownAfterCycle(60, 0)), 60);
-    const TickRun run = TicksAfterCycle(60, 0);
-    EXPECT_EQ(run.shown, Descending(59, 1));
-    EXPECT_EQ(run.firingTick, 60);
 }
 
-TEST(CountdownPeriod, AnUploadOfOneAndAHalfSecondsShortensThePeriod)
-{
-    EXPECT_EQ(CountdownAfterCycle(60, 1500), 58500);
-    EXPECT_EQ(CountdownSeconds(CountdownAfterCycle(60, 1500)), 58);
-    const TickRun run = TicksAfterCycle(60, 1500);
-    EXPECT_EQ(run.shown, Descending(57, 0));
-    EXPECT_EQ(run.firingTick, 59);
-}
-
-TEST(CountdownPeriod, ATimerOfZeroOrLessFiresOnEveryTick)
-{
-    EXPECT_EQ(TicksAfterCycle(0, 0).firingTick, 1);
-    EXPECT_EQ(TicksAfterCycle(-5, 0).firingTick, 1);
-    EXPECT_EQ(TicksAfterCycle(INT_MIN / 1000, 0).firingTick, 1);
-}
-
-TEST(CountdownPeriod, AnUploadLongerThanThePeriodFiresOnTheNextTick)
-{
-    EXPECT_EQ(CountdownAfterCycle(2, 5000), -3000);
-    EXPECT_EQ(TicksAfterCycle(2, 5000).firingTick, 1);
-}
-
-TEST(CountdownPeriod, TheTickStartingAtOneSecondOrLessFires)
+TEST(CountdownPeriod, TheTickStartingAtOneSecondOrLessFiresAndADueOneStaysDue)
 {
     EXPECT_TRUE(CycleDue(CountdownAfterTick(1000)));
     EXPECT_TRUE(CycleDue(CountdownAfterTick(0)));
     EXPECT_FALSE(CycleDue(CountdownAfterTick(1001)));
+    // A due countdown stays due at the bottom of the range.
+    EXPECT_EQ(CountdownAfterTick(INT_MIN + 1000), INT_MIN);
+    EXPECT_EQ(CountdownAfterTick(INT_MIN + 999), INT_MIN);
+    EXPECT_EQ(CountdownAfterTick(INT_MIN), INT_MIN);
 }
 
 TEST(CountdownPeriod, PeriodsBeyondTheCounterAreHeldAtItsEnds)
@@ -100,22 +97,13 @@ TEST(CountdownPeriod, PeriodsBeyondTheCounterAreHeldAtItsEnds)
     EXPECT_FALSE(CycleDue(CountdownAfterTick(CountdownAfterCycle(3000000, 0))));
 }
 
-TEST(CountdownPeriod, ADueCountdownStaysDueAtTheBottomOfTheRange)
-{
-    EXPECT_EQ(CountdownAfterTick(INT_MIN + 1000), INT_MIN);
-    EXPECT_EQ(CountdownAfterTick(INT_MIN + 999), INT_MIN);
-    EXPECT_EQ(CountdownAfterTick(INT_MIN), INT_MIN);
-}
 
-TEST(UploadTime, IsTheDifferenceOfTheTwoTickCounts)
+TEST(UploadTime, IsTheDifferenceOfTheTwoTickCountsOrZero)
 {
     EXPECT_EQ(UploadTime(100, 1600), 1500u);
     EXPECT_EQ(UploadTime(5000, 5000), 0u);
     EXPECT_EQ(UploadTime(0, 0xFFFFFFFFu), 0xFFFFFFFFu);
-}
-
-TEST(UploadTime, AWrappedTickCountGivesZero)
-{
+    // A wrapped tick count gives zero.
     EXPECT_EQ(UploadTime(0xFFFFFF00u, 0x100u), 0u);
     EXPECT_EQ(CountdownAfterCycle(60, UploadTime(0xFFFFFF00u, 0x100u)), 60000);
 }

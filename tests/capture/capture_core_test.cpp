@@ -226,21 +226,15 @@ TEST(CaptionFormatFilter, DropsOtherDirectivesAndATrailingPercent)
     EXPECT_EQ(FilterCaptionFormat("%\x82\xa0z"), "z");  // a double-byte character goes whole
 }
 
-TEST(CaptionText, ExpandsTheDefaultFormat)
+// The default format; "%%" is one percent sign; an unknown directive gives nothing.
+TEST(CaptionText, ExpandsTheKnownDirectivesOnly)
 {
-    EXPECT_EQ(Caption("[%y/%m/%d %H:%M]"), "[24/03/05 07:09]");
-    EXPECT_EQ(Caption("%Y-%j %S"), "2024-065 03");
-}
-
-TEST(CaptionText, PercentDirectiveGivesOnePercentSign)
-{
-    EXPECT_EQ(Caption("%%"), "%");
-}
-
-TEST(CaptionText, UnknownDirectivesProduceNothing)
-{
-    EXPECT_EQ(Caption("%q%#q%"), "");
-    EXPECT_EQ(Caption("a%qb%#Ec"), "abc");
+    const struct { const char* format; const char* text; } cases[] = {
+        {"[%y/%m/%d %H:%M]", "[24/03/05 07:09]"}, {"%Y-%j %S", "2024-065 03"}, {"%%", "%"},
+        {"%q%#q%", ""}, {"a%qb%#Ec", "abc"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Caption(c.format), c.text) << c.format;
 }
 
 TEST(CaptionText, HashFlagGivesTheAlternateForm)

@@ -241,18 +241,15 @@ private:
 
 // --- Numbering over the real folder listing ---
 
-TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZero)
+TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZeroForABmpAndAJpeg)
 {
-    Save(SaveKind::Bmp);
-    EXPECT_EQ(lastSaved, "pc00000.bmp");
-    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
-}
-
-TEST_F(NumberedSaveTest, EmptyFolderGivesNumberZeroForAJpegToo)
-{
-    Save(SaveKind::CaptionedJpeg);
-    EXPECT_EQ(lastSaved, "pc00000.jpg");
-    EXPECT_EQ(Images(), Names({"pc00000.jpg"}));
+    for (SaveKind kind : {SaveKind::Bmp, SaveKind::CaptionedJpeg}) {
+        const std::string name = kind == SaveKind::Bmp ? "pc00000.bmp" : "pc00000.jpg";
+        Save(kind);
+        EXPECT_EQ(lastSaved, name);
+        EXPECT_EQ(Images(), Names({name}));
+        DeleteFileA(Image(name).c_str());
+    }
 }
 
 TEST_F(NumberedSaveTest, NextNumberFollowsTheLargestWhateverTheExtension)
@@ -376,51 +373,30 @@ TEST_F(NumberedSaveTest, JpegSaveShowsTheCaptionedPictureBesideTheLiveOne)
     EXPECT_EQ(PixelOf(windows.parent(), besideX, kHeight / 2), RGB(kGrey, kGrey, kGrey));
 }
 
-TEST_F(NumberedSaveTest, CaptionedBmpSaveWritesTheCaptionIntoTheBmp)
-{
-    WriteIni("msg", "Pelmix");
-    Save(SaveKind::CaptionedBmp);
-    EXPECT_EQ(lastSaved, "pc00000.bmp");
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), "Pelmix"));
-}
-
-TEST_F(NumberedSaveTest, PercentDirectiveDrawsOnePercentSign)
-{
-    WriteIni("msg", "%%");
-    Save(SaveKind::CaptionedBmp);
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    std::vector<uint8_t> onePercent = ReferenceCaptionRows(windows.parent(), "%");
-    EXPECT_NE(onePercent, ReferenceCaptionRows(windows.parent(), "%%"));
-    EXPECT_NE(onePercent, ReferenceCaptionRows(windows.parent(), ""));
-    EXPECT_EQ(PixelRows(written), onePercent);
-}
-
-TEST_F(NumberedSaveTest, CaptionTooLongToExpandDrawsNoText)
+TEST_F(NumberedSaveTest, CaptionedBmpSaveWritesTheExpandedCaptionIntoTheBmp)
 {
     std::string manyYears;
     for (int i = 0; i < 127; ++i)
         manyYears += "%Y";  // 254 bytes that expand to 508
-    WriteIni("msg", manyYears.c_str());
-    Save(SaveKind::CaptionedBmp);
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), ""));
-}
-
-TEST_F(NumberedSaveTest, UnknownDirectivesDrawNothing)
-{
-    WriteIni("msg", "%q%#q%E%");
-    Save(SaveKind::CaptionedBmp);
-    std::vector<uint8_t> written;
-    ASSERT_TRUE(ReadBytes(Image("pc00000.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), ""));
-    WriteIni("msg", "A%qB%#EC");
-    Save(SaveKind::CaptionedBmp);
-    ASSERT_TRUE(ReadBytes(Image("pc00001.bmp"), written));
-    EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), "ABC"));
+    const struct { std::string format; const char* drawn; } cases[] = {
+        {"Pelmix", "Pelmix"},
+        {"%%", "%"},               // one percent sign
+        {manyYears, ""},           // too long to expand: no text
+        {"%q%#q%E%", ""},          // unknown directives draw nothing
+        {"A%qB%#EC", "ABC"},
+    };
+    // The oracle tells one percent sign from two and from none.
+    ASSERT_NE(ReferenceCaptionRows(windows.parent(), "%"), ReferenceCaptionRows(windows.parent(), "%%"));
+    ASSERT_NE(ReferenceCaptionRows(windows.parent(), "%"), ReferenceCaptionRows(windows.parent(), ""));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        WriteIni("msg", c.format.c_str());
+        Save(SaveKind::CaptionedBmp);
+        std::vector<uint8_t> written;
+        ASSERT_TRUE(ReadBytes(Image(lastSaved), written));
+        EXPECT_EQ(PixelRows(written), ReferenceCaptionRows(windows.parent(), c.drawn));
+    }
+    EXPECT_EQ(lastSaved, "pc00004.bmp");
 }
 
 // --- JPEG saves ---
@@ -625,31 +601,24 @@ TEST_F(NumberedSaveTest, UploadCopyIsASmallerCaptionedJpegAndTheArchiveStaysAsIt
 
 // --- Folders ---
 
-TEST_F(NumberedSaveTest, CurrentFolderIsLeftAsItIs)
+// A missing image folder, or none set, saves into the current folder; no save changes it.
+TEST_F(NumberedSaveTest, WithoutAnImageFolderTheCurrentFolderTakesThePictureAndStaysAsItIs)
 {
     const std::string before = CurrentFolder();
     Save(SaveKind::CaptionedJpeg);
     EXPECT_EQ(CurrentFolder(), before);
     WriteIni("local_dir", "nowhere");
-    Save(SaveKind::Bmp);
-    EXPECT_EQ(CurrentFolder(), before);
-}
-
-TEST_F(NumberedSaveTest, MissingImageFolderSavesIntoTheCurrentFolder)
-{
-    WriteIni("local_dir", "nowhere");
     Save(SaveKind::CaptionedJpeg);
     EXPECT_EQ(lastSaved, "pc00000.jpg");
     EXPECT_TRUE(FileExists("pc00000.jpg"));
     EXPECT_FALSE(FileExists("pc00000.bmp"));
-    EXPECT_TRUE(Images().empty());
-}
-
-TEST_F(NumberedSaveTest, DefaultImageFolderIsTheCurrentFolder)
-{
+    EXPECT_EQ(Images(), Names({"pc00000.jpg"}));  // the first save's, in the image folder
+    EXPECT_EQ(CurrentFolder(), before);
     WriteIni("local_dir", nullptr);
     Save(SaveKind::Bmp);
-    EXPECT_TRUE(FileExists("pc00000.bmp"));
+    EXPECT_EQ(lastSaved, "pc00001.bmp");
+    EXPECT_TRUE(FileExists("pc00001.bmp"));
+    EXPECT_EQ(CurrentFolder(), before);
 }
 
 // --- Failures ---
@@ -766,16 +735,6 @@ TEST_F(NumberedSaveTest, FrameFileRewrittenWhileSavesRunGivesOnlyWholePictures)
     EXPECT_GT(pictures, 0);
 }
 
-TEST_F(NumberedSaveTest, PrefixWithAStreamColonSavesNothingAndNamesNoFile)
-{
-    WriteIni("st", "pc:stream");
-    Save(SaveKind::Bmp);
-    EXPECT_EQ(lastSaved, "");
-    Save(SaveKind::CaptionedJpeg);
-    EXPECT_EQ(lastSaved, "");
-    EXPECT_TRUE(Images().empty());
-}
-
 // Root ignores a read-only folder under Wine, so the JPEG's place is taken by a folder.
 TEST_F(NumberedSaveTest, UnwritableJpegStillDeletesTheBmpAndNamesTheJpeg)
 {
@@ -786,14 +745,19 @@ TEST_F(NumberedSaveTest, UnwritableJpegStillDeletesTheBmpAndNamesTheJpeg)
     EXPECT_EQ(Images(), Names({"pc99999.jpg"}));
 }
 
-TEST_F(NumberedSaveTest, PrefixTooLongForAFileNameSavesNothingAndNamesNoFile)
+// A stream of a file, or a name longer than a file name may be.
+TEST_F(NumberedSaveTest, PrefixThatCannotNameAFileSavesNothingAndNamesNoFile)
 {
     Save(SaveKind::Bmp);
     ASSERT_EQ(lastSaved, "pc00000.bmp");
-    WriteIni("st", std::string(251, 'p').c_str());
-    Save(SaveKind::CaptionedJpeg);
-    EXPECT_EQ(lastSaved, "");
-    EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
+    for (const std::string prefix : {std::string("pc:stream"), std::string(251, 'p')}) {
+        WriteIni("st", prefix.c_str());
+        for (SaveKind kind : {SaveKind::Bmp, SaveKind::CaptionedJpeg}) {
+            Save(kind);
+            EXPECT_EQ(lastSaved, "") << prefix;
+        }
+        EXPECT_EQ(Images(), Names({"pc00000.bmp"}));
+    }
 }
 
 TEST_F(NumberedSaveTest, WithoutCaptureWindowNothingIsWritten)

@@ -1,65 +1,27 @@
 // How the text of a number field becomes the unsigned number that is stored.
-#include <initializer_list>
-
 #include <gtest/gtest.h>
 
 #include "setting_text.h"
 #include "unsigned_text.h"
 
-namespace {
-
-struct Reading {
-    const char* text;
-    unsigned value;
-};
-
-void ExpectReadings(std::initializer_list<Reading> readings)
+TEST(UnsignedDecimal, LeadingDigitsAfterSpacesGiveTheValueAndAnythingElseZero)
 {
-    for (const Reading& reading : readings)
+    const struct { const char* text; unsigned value; } readings[] = {
+        {"0", 0u}, {"75", 75u}, {"500", 500u}, {"007", 7u},
+        // no digits
+        {"", 0u}, {"abc", 0u}, {"   ", 0u}, {"-5", 0u}, {"+5", 0u}, {"x12", 0u},
+        // leading spaces are skipped; the reading stops at the first other character
+        {"  42", 42u}, {"12abc", 12u}, {"1 2", 1u}, {"60秒", 60u},
+        // "６０", "９０秒", "1２3" and a full-width "Ａ" in the shift-JIS code page count like plain digits
+        {"\x82\x55\x82\x4f", 60u}, {"\x82\x58\x82\x4f\x95\x62", 90u}, {"1\x82\x51" "3", 123u}, {"\x82\x60", 0u},
+        {"\x82", 0u},
+        // the whole unsigned range is kept; above it gives zero
+        {"2147483647", 2147483647u}, {"2147483648", 2147483648u}, {"4294967295", 4294967295u},
+        {"0000000000000000000000000000000000004294967295", 4294967295u}, {"4294967296", 0u}, {"42949672950", 0u},
+        {"18446744073709551616", 0u}, {"999999999999999999999999999999", 0u},
+    };
+    for (const auto& reading : readings)
         EXPECT_EQ(ReadUnsignedDecimal(reading.text), reading.value) << '"' << reading.text << '"';
-}
-
-}  // namespace
-
-TEST(UnsignedDecimal, DigitsGiveTheirValue)
-{
-    ExpectReadings({{"0", 0u}, {"75", 75u}, {"500", 500u}, {"007", 7u}});
-}
-
-TEST(UnsignedDecimal, TextWithoutDigitsGivesZero)
-{
-    ExpectReadings({{"", 0u}, {"abc", 0u}, {"   ", 0u}, {"-5", 0u}, {"+5", 0u}, {"x12", 0u}});
-}
-
-TEST(UnsignedDecimal, LeadingSpacesAreSkippedAndReadingStopsAtTheFirstOtherCharacter)
-{
-    ExpectReadings({{"  42", 42u}, {"12abc", 12u}, {"1 2", 1u}, {"60秒", 60u}});
-}
-
-TEST(UnsignedDecimal, FullWidthDigitsCountLikePlainOnes)
-{
-    // "６０", "９０秒", "1２3" and a full-width "Ａ" in the shift-JIS code page
-    ExpectReadings({{"\x82\x55\x82\x4f", 60u},
-                    {"\x82\x58\x82\x4f\x95\x62", 90u},
-                    {"1\x82\x51" "3", 123u},
-                    {"\x82\x60", 0u},
-                    {"\x82", 0u}});
-}
-
-TEST(UnsignedDecimal, TheWholeUnsignedRangeIsKept)
-{
-    ExpectReadings({{"2147483647", 2147483647u},
-                    {"2147483648", 2147483648u},
-                    {"4294967295", 4294967295u},
-                    {"0000000000000000000000000000000000004294967295", 4294967295u}});
-}
-
-TEST(UnsignedDecimal, AValueAbove4294967295GivesZero)
-{
-    ExpectReadings({{"4294967296", 0u},
-                    {"42949672950", 0u},
-                    {"18446744073709551616", 0u},
-                    {"999999999999999999999999999999", 0u}});
 }
 
 TEST(StoredValueText, OnlyAPlainDecimalInRangeIsANumber)

@@ -16,7 +16,7 @@ from pelmix_e2e import WM_COMMAND, Probe, log_events, wait_until
 from upload_support import (APP_TITLE, AUTO, OPENSSH10, SAVE_JPG, SFTP_PASSWORD, SFTP_USER, UPLOAD, UPLOAD_TITLE,
                             VK_SPACE, WM_KEYDOWN, WM_TIMER, FtpServer, FtpsServer, SshServer, TrustedCa,
                             countdown_title, fingerprint, free_address, free_port, make_bmp, make_certificates,
-                            pictures, read, screen_has_colour, server_settings, ssh_keygen)
+                            pictures, read, screen_has_colour, server_settings, ssh_keygen, write_settings)
 
 ADDRESS = free_address(41)
 NOBODY = free_address(42)   # nothing listens here
@@ -101,7 +101,8 @@ def assert_active_mode(server):
 
 
 class TestStoredFile:
-    def test_a_jpeg_keeps_its_own_name_in_the_dir_folder(self, launch, server):
+    def test_a_jpeg_keeps_its_own_name_in_the_dir_folder_and_dut_jpg_names_every_upload_the_same(self, launch,
+                                                                                               server):
         (server.root_path / "photos").mkdir()
         app = launch(**server_settings(ADDRESS, dir="photos"))
         name = save_jpeg(app)
@@ -114,28 +115,28 @@ class TestStoredFile:
         # The conversation servers have always seen, plus the login folder question and a
         # goodbye; PORT and TYPE may come in either order.
         assert server.verbs() == ["USER", "PASS", "PWD", "CWD", "PORT", "TYPE", "STOR", "RECEIVED", "QUIT"]
+        # The settings are read at each upload.
+        write_settings(app.folder_path, **server_settings(ADDRESS, dir="photos", dut_jpg="cam.jpg"))
+        for colour in (MAGENTA, CYAN):
+            make_bmp(app.folder_path / "frame.bmp", 160, 120, colour)
+            latest = save_jpeg(app)
+            app.command(UPLOAD)
+            assert server.stored_files() == sorted(["photos/" + name, "photos/cam.jpg"])
+            assert read(server.root_path / "photos" / "cam.jpg") == read(app.folder_path / latest)
+        assert latest != name
 
-    def test_dut_jpg_names_every_upload_the_same(self, launch, server):
-        (server.root_path / "photos").mkdir()
-        app = launch(**server_settings(ADDRESS, dir="photos", dut_jpg="cam.jpg"))
-        first = save_jpeg(app)
+    # A missing or empty dir leaves the file in the login folder; after a Space save the BMP
+    # is sent, also when upload_width is wider than the frame.
+    @pytest.mark.parametrize("save, settings, remote", [
+        (save_jpeg, {"dir": ""}, None), (save_jpeg, {"dir": "nosuch"}, None), (save_bmp, {}, None),
+        (save_bmp, {"dut_jpg": "cam.jpg"}, "cam.jpg"), (save_bmp, {"upload_width": 320}, None),
+    ], ids=["empty_dir", "missing_dir", "bmp_own_name", "bmp_dut_jpg", "bmp_narrower"])
+    def test_the_picture_is_stored_as_it_is_under_its_remote_name(self, launch, server, save, settings, remote):
+        app = launch(**server_settings(ADDRESS, **settings))
+        name = save(app)
         app.command(UPLOAD)
-        assert server.stored_files() == ["photos/cam.jpg"]
-        assert read(server.root_path / "photos" / "cam.jpg") == read(app.folder_path / first)
-        make_bmp(app.folder_path / "frame.bmp", 160, 120, CYAN)
-        second = save_jpeg(app)
-        assert second != first
-        app.command(UPLOAD)
-        assert server.stored_files() == ["photos/cam.jpg"]
-        assert read(server.root_path / "photos" / "cam.jpg") == read(app.folder_path / second)
-
-    @pytest.mark.parametrize("folder", ["", "nosuch"], ids=["empty_dir", "missing_dir"])
-    def test_without_a_usable_dir_the_file_goes_to_the_login_folder(self, launch, server, folder):
-        app = launch(**server_settings(ADDRESS, dir=folder))
-        name = save_jpeg(app)
-        app.command(UPLOAD)
-        assert server.stored_files() == [name]
-        assert read(server.root_path / name) == read(app.folder_path / name)
+        assert server.stored_files() == [remote or name]
+        assert read(server.root_path / (remote or name)) == read(app.folder_path / name)
 
     @pytest.mark.parametrize("save, size", [(save_jpeg, jpeg_size), (save_bmp, bmp_size)], ids=["jpeg", "space"])
     def test_with_upload_width_the_smaller_copy_is_sent_and_the_picture_stays_whole(self, launch, server, save, size):
@@ -145,15 +146,6 @@ class TestStoredFile:
         assert server.stored_files() == [name]
         assert size(read(server.root_path / name)) == (80, 60)
         assert size(read(app.folder_path / name)) == (160, 120)
-
-    @pytest.mark.parametrize("dut_jpg, width", [("", 0), ("cam.jpg", 0), ("", 320)], ids=["own", "dut_jpg", "narrower"])
-    def test_after_a_space_save_the_bmp_is_sent(self, launch, server, dut_jpg, width):
-        app = launch(**server_settings(ADDRESS, dut_jpg=dut_jpg, upload_width=width))
-        name = save_bmp(app)
-        app.command(UPLOAD)
-        remote = dut_jpg or name
-        assert server.stored_files() == [remote]
-        assert read(server.root_path / remote) == read(app.folder_path / name)
 
     def test_the_title_shows_only_the_upload_title_meanwhile_and_comes_back(self, launch, server, probe):
         app = launch(**server_settings(ADDRESS))

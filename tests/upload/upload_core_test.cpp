@@ -24,25 +24,15 @@ TEST(PicturePath, EveryKindOfNameIsReadWithTheImageFolderAsTheCurrentOne)
         EXPECT_EQ(PicturePathText(c.folder, c.name), c.path) << c.folder << " + " << c.name;
 }
 
-TEST(RemoteUploadName, IsDutJpgWhenSet)
+TEST(RemoteUploadName, IsDutJpgWhenSetElseTheFilesOwnName)
 {
     EXPECT_EQ(RemoteUploadName("cam.jpg", "pc00007.jpg"), "cam.jpg");
     EXPECT_EQ(RemoteUploadName("cam.jpg", "pc00007.bmp"), "cam.jpg");
     EXPECT_EQ(RemoteUploadName("cam.jpg", ""), "cam.jpg");
-}
-
-TEST(RemoteUploadName, IsTheFilesOwnNameWhenDutJpgIsEmpty)
-{
     EXPECT_EQ(RemoteUploadName("", "pc00007.jpg"), "pc00007.jpg");
     EXPECT_EQ(RemoteUploadName("", ""), "");
     EXPECT_EQ(RemoteUploadName("", "Z:\\pics\\pc00007.jpg"), "pc00007.jpg");
     EXPECT_EQ(RemoteUploadName("", "\x95\x5c" "00007.jpg"), "\x95\x5c" "00007.jpg");
-}
-
-TEST(UploadTitle, PutsTheUploadNoticeBeforeTheApplicationTitle)
-{
-    EXPECT_EQ(UploadTitle("Pelmix"), "アップロード中 - Pelmix");
-    EXPECT_EQ(UploadTitle(""), "アップロード中 - ");
 }
 
 TEST(FtpUrl, EscapesTheRemoteNameAndBracketsIpv6)
