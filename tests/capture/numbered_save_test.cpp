@@ -750,7 +750,7 @@ TEST_F(NumberedSaveTest, PrefixThatCannotNameAFileSavesNothingAndNamesNoFile)
 {
     Save(SaveKind::Bmp);
     ASSERT_EQ(lastSaved, "pc00000.bmp");
-    for (const std::string prefix : {std::string("pc:stream"), std::string(251, 'p')}) {
+    for (const std::string& prefix : {std::string("pc:stream"), std::string(251, 'p')}) {
         WriteIni("st", prefix.c_str());
         for (SaveKind kind : {SaveKind::Bmp, SaveKind::CaptionedJpeg}) {
             Save(kind);
