@@ -3,36 +3,17 @@
 
 #include "dib_image.h"
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
-
 #include "dib_rows.h"
+#include "jpeg_escape.h"
 
 namespace {
-
-struct JpegErrorManager {
-    jpeg_error_mgr pub;  // first: the library hands back a pointer to it
-    jmp_buf escape;
-};
-
-void ReturnToSaveJpeg(j_common_ptr cinfo)
-{
-    longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->escape, 1);
-}
-
-// A windowed program has nowhere to show the library's messages.
-void DiscardMessage(j_common_ptr) {}
 
 // A library error longjmps back here, so this function holds only plain locals.
 bool Compress(FILE* file, const DibRowConverter& rows, int quality)
 {
     jpeg_compress_struct cinfo = {};
-    JpegErrorManager jerr;
-    cinfo.err = jpeg_std_error(&jerr.pub);
-    jerr.pub.error_exit = ReturnToSaveJpeg;
-    jerr.pub.output_message = DiscardMessage;
+    JpegEscape jerr;
+    cinfo.err = EscapingErrors(jerr);
     if (setjmp(jerr.escape)) {
         jpeg_destroy_compress(&cinfo);
         return false;

@@ -1,26 +1,7 @@
 // A JPEG's header through libjpeg's own marker reader.
 #include "jpeg_header.h"
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
-
-namespace {
-
-struct HeaderErrorManager {
-    jpeg_error_mgr pub;  // first: the library hands back a pointer to it
-    jmp_buf escape;
-};
-
-void ReturnToReader(j_common_ptr cinfo)
-{
-    longjmp(reinterpret_cast<HeaderErrorManager*>(cinfo->err)->escape, 1);
-}
-
-void DiscardMessage(j_common_ptr) {}
-
-}  // namespace
+#include "jpeg_escape.h"
 
 // A library error longjmps back here, so this function holds only plain locals.
 bool ReadJpegSize(const uint8_t* data, size_t size, int32_t* width, int32_t* height)
@@ -28,10 +9,8 @@ bool ReadJpegSize(const uint8_t* data, size_t size, int32_t* width, int32_t* hei
     if (!data || size == 0 || size > 0x7fffffff)
         return false;
     jpeg_decompress_struct cinfo = {};
-    HeaderErrorManager jerr;
-    cinfo.err = jpeg_std_error(&jerr.pub);
-    jerr.pub.error_exit = ReturnToReader;
-    jerr.pub.output_message = DiscardMessage;
+    JpegEscape jerr;
+    cinfo.err = EscapingErrors(jerr);
     if (setjmp(jerr.escape)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
