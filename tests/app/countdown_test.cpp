@@ -108,25 +108,16 @@ TEST(UploadTime, IsTheDifferenceOfTheTwoTickCountsOrZero)
     EXPECT_EQ(CountdownAfterCycle(60, UploadTime(0xFFFFFF00u, 0x100u)), 60000);
 }
 
-TEST(CountdownSeconds, TruncateTowardZero)
-{
-    EXPECT_EQ(CountdownSeconds(999), 0);
-    EXPECT_EQ(CountdownSeconds(-999), 0);
-    EXPECT_EQ(CountdownSeconds(0), 0);
-    EXPECT_EQ(CountdownSeconds(1000), 1);
-    EXPECT_EQ(CountdownSeconds(-1000), -1);
-    EXPECT_EQ(CountdownSeconds(-1500), -1);
-    EXPECT_EQ(CountdownSeconds(-2000), -2);
-    EXPECT_EQ(CountdownSeconds(INT_MIN), -2147483);
-}
-
+// Whole seconds, cut toward zero, before the application title.
 TEST(CountdownTitle, ShowsTheWholeSecondsAndTheApplicationTitle)
 {
-    EXPECT_EQ(Title(58500), "あと約58秒で撮影 - Pelmix");
-    EXPECT_EQ(Title(999), "あと約0秒で撮影 - Pelmix");
-    EXPECT_EQ(Title(-999), "あと約0秒で撮影 - Pelmix");
-    EXPECT_EQ(Title(-1500), "あと約-1秒で撮影 - Pelmix");
-    EXPECT_EQ(Title(INT_MIN), "あと約-2147483秒で撮影 - Pelmix");
+    const struct { int32_t countdown, seconds; } cases[] = {
+        {58500, 58}, {999, 0}, {-999, 0}, {0, 0}, {1000, 1}, {-1000, -1}, {-1500, -1}, {-2000, -2}, {INT_MIN, -2147483},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CountdownSeconds(c.countdown), c.seconds) << c.countdown;
+        EXPECT_EQ(Title(c.countdown), "あと約" + std::to_string(c.seconds) + "秒で撮影 - Pelmix");
+    }
 }
 
 TEST(CountdownTitle, ALongTitleIsCutAtTheBufferEnd)
